@@ -1,0 +1,88 @@
+#include "Workspace.h"
+
+#include "util/HelperOps.h"
+#include "util/KillFolder.h"
+#include "util/PageListing.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QUrl>
+#include <cerrno>
+#include <cstring>
+#include <sys/stat.h>
+
+namespace {
+
+QString createFolder(const QString& path) {
+    if (::mkdir(QFile::encodeName(path).constData(), 0777) == 0 ||
+        (errno == EEXIST && PathExists(path, true)))
+        return {};
+    return QStringLiteral("Cannot create the folder %1: %2")
+        .arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+}
+
+bool isSameOrInside(const QString& inner, const QString& outer) {
+    if (inner == outer || outer == QLatin1String("/"))
+        return true;
+    return inner.startsWith(outer + QLatin1Char('/'));
+}
+
+} // namespace
+
+Workspace::Workspace(ProgramFolder programFolder) : programFolder_(std::move(programFolder)) {}
+
+QString Workspace::resetWorkFolder() const {
+    const QString work = workFolder();
+    if (!PathExists(work, true))
+        return {};
+    QString failure;
+    if (!KillFolder(work, &failure))
+        return failure;
+    return createFolder(work);
+}
+
+QString Workspace::ensureOutputFolder() const {
+    const QString output = programFolder_.outputFolder();
+    return PathExists(output, true) ? QString() : createFolder(output);
+}
+
+Workspace::SourceCheck Workspace::checkSource(const QString& folder) const {
+    const QFileInfo info(folder);
+    if (folder.isEmpty() || !info.isDir())
+        return SourceCheck::NotAFolder;
+    const QString source = info.canonicalFilePath();
+    const QString work = canonicalWorkFolder();
+    if (isSameOrInside(source, work) || isSameOrInside(work, source))
+        return SourceCheck::OverlapsWorkFolder;
+    if (ListPages(folder).isEmpty())
+        return SourceCheck::NoPages;
+    return SourceCheck::Ok;
+}
+
+CopyReport Workspace::copyIn(const QString& source) const {
+    return CopyFolder(source, workFolder());
+}
+
+QString Workspace::canonicalWorkFolder() const {
+    const QFileInfo work(workFolder());
+    if (work.exists())
+        return work.canonicalFilePath();
+    const QString program = QFileInfo(programFolder_.path()).canonicalFilePath();
+    return QDir::cleanPath((program.isEmpty() ? programFolder_.path() : program) +
+                           QStringLiteral("/tmp"));
+}
+
+QString Workspace::normaliseTypedPath(const QString& typed) {
+    if (typed.isEmpty() || QFileInfo::exists(typed))
+        return typed;
+    QString path = typed.trimmed();
+    if (path.size() >= 2 &&
+        (path.front() == QLatin1Char('"') || path.front() == QLatin1Char('\'')) &&
+        path.back() == path.front())
+        path = path.mid(1, path.size() - 2);
+    if (path.startsWith(QLatin1String("file://")))
+        path = QUrl(path).toLocalFile();
+    else if (path == QLatin1String("~") || path.startsWith(QLatin1String("~/")))
+        path = QDir::homePath() + path.mid(1);
+    return path;
+}

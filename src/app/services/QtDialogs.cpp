@@ -1,0 +1,53 @@
+#include "QtDialogs.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace {
+
+QMessageBox::Icon iconFor(int style) {
+    switch (style & 0x70) {
+    case MsgStyle::Critical:
+        return QMessageBox::Critical;
+    case MsgStyle::Question:
+        return QMessageBox::Question;
+    case MsgStyle::Exclamation:
+        return QMessageBox::Warning;
+    case MsgStyle::Information:
+        return QMessageBox::Information;
+    default:
+        return QMessageBox::NoIcon;
+    }
+}
+
+} // namespace
+
+int QtMessageBox::MsgBox(const QString& title, const QString& text, int style) {
+    const bool yesNo = (style & 0x7) == MsgStyle::YesNo;
+    QMessageBox box(iconFor(style), title, text,
+                    yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
+                    QApplication::activeWindow());
+    box.setTextFormat(Qt::PlainText); // paths and page names are never markup
+    box.setEscapeButton(yesNo ? QMessageBox::No : QMessageBox::Ok);
+    const int answer = box.exec();
+    if (!yesNo)
+        return MsgResult::Ok;
+    return answer == QMessageBox::Yes ? MsgResult::Yes : MsgResult::No;
+}
+
+QString QtInputBox::InputBox(const QString& prompt, const QString& title,
+                             const QString& defaultText) {
+    bool accepted = false;
+    const QString text = QInputDialog::getText(QApplication::activeWindow(), title, prompt,
+                                               QLineEdit::Normal, defaultText, &accepted);
+    return accepted ? text : QString();
+}
+
+QString QtFolderSelector::SelectFolder(QWidget* owner, const QString& title) {
+    const QString chosen =
+        QFileDialog::getExistingDirectory(owner, title, QString(), QFileDialog::ShowDirsOnly);
+    return chosen.isEmpty() ? QString() : QDir::cleanPath(chosen);
+}

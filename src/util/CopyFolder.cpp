@@ -1,0 +1,187 @@
+#include "CopyFolder.h"
+
+#include "FsPath.h"
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct FileId {
+    dev_t device;
+    ino_t inode;
+    bool operator==(const FileId&) const = default;
+};
+
+bool idOf(const fs::path& path, FileId& id) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return false;
+    id = {st.st_dev, st.st_ino};
+    return true;
+}
+
+QString systemMessage(int errnoValue) {
+    return QString::fromLocal8Bit(std::strerror(errnoValue));
+}
+
+class FolderCopier {
+public:
+    FolderCopier(CopyReport& report, FileId destination)
+        : report_(report), destination_(destination) {}
+
+    void copyTree(const fs::path& from, const fs::path& to) {
+        FileId id{};
+        if (!idOf(from, id))
+            return note(from, systemMessage(errno));
+        if (isAncestor(id))
+            return note(from, QStringLiteral("folder leads back into a folder being copied"));
+        ancestors_.push_back(id);
+        std::error_code ec;
+        for (fs::directory_iterator it(from, ec), end; !ec && it != end; it.increment(ec))
+            copyEntry(it->path(), to / it->path().filename());
+        if (ec)
+            note(from, QString::fromLocal8Bit(ec.message().c_str()));
+        ancestors_.pop_back();
+    }
+
+private:
+    void copyEntry(const fs::path& from, const fs::path& to) {
+        struct stat own {};
+        if (::lstat(from.c_str(), &own) != 0)
+            return note(from, systemMessage(errno));
+        struct stat target = own;
+        if (S_ISLNK(own.st_mode) && ::stat(from.c_str(), &target) != 0)
+            return note(from, QStringLiteral("link leads nowhere (%1)").arg(systemMessage(errno)));
+
+        if (S_ISREG(target.st_mode))
+            return copyFile(from, to, target.st_mode);
+        if (!S_ISDIR(target.st_mode))
+            return note(from, QStringLiteral("not a regular file or folder"));
+        if (FileId{target.st_dev, target.st_ino} == destination_)
+            return; // the destination inside the source: never copy it into itself
+        if (S_ISLNK(own.st_mode) && linkContainsItself(from))
+            return note(from, QStringLiteral("link leads back into a folder being copied"));
+
+        std::error_code ec;
+        fs::create_directory(to, ec);
+        if (ec || !fs::is_directory(fs::symlink_status(to, ec)))
+            return note(to, ec ? QString::fromLocal8Bit(ec.message().c_str())
+                               : QStringLiteral("cannot create the folder"));
+        copyTree(from, to);
+    }
+
+    bool isAncestor(FileId id) const {
+        for (const FileId& ancestor : ancestors_)
+            if (ancestor == id)
+                return true;
+        return false;
+    }
+
+    // A link to a folder that holds the link itself (its parent, "/", ...) would copy without end.
+    static bool linkContainsItself(const fs::path& link) {
+        std::error_code ec;
+        const fs::path target = fs::canonical(link, ec);
+        const fs::path here = fs::canonical(link.parent_path(), ec);
+        if (ec)
+            return true;
+        auto t = target.begin();
+        for (auto h = here.begin(); t != target.end(); ++t, ++h)
+            if (h == here.end() || *h != *t)
+                return false;
+        return true;
+    }
+
+    void copyFile(const fs::path& from, const fs::path& to, mode_t mode) {
+        // A link or an unwritable file standing at the target is replaced, never written through.
+        struct stat existing {};
+        if (::lstat(to.c_str(), &existing) == 0 && !S_ISDIR(existing.st_mode))
+            ::unlink(to.c_str());
+
+        const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+        if (in < 0)
+            return note(from, systemMessage(errno));
+        const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
+                               (mode & 0777) | S_IWUSR | S_IRUSR);
+        if (out < 0) {
+            const int error = errno;
+            ::close(in);
+            return note(to, systemMessage(error));
+        }
+        const int error = pump(in, out);
+        ::close(in);
+        if (::close(out) != 0 && error == 0)
+            return note(to, systemMessage(errno));
+        if (error != 0) {
+            ::unlink(to.c_str()); // no truncated copy left behind
+            note(from, systemMessage(error));
+        }
+    }
+
+    // Copies until the end of the input; returns 0 or the errno of the failing call.
+    static int pump(int in, int out) {
+        static thread_local std::vector<char> buffer(1 << 18);
+        for (;;) {
+            ssize_t n = ::read(in, buffer.data(), buffer.size());
+            if (n == 0)
+                return 0;
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                return errno;
+            }
+            for (const char* p = buffer.data(); n > 0;) {
+                const ssize_t written = ::write(out, p, size_t(n));
+                if (written < 0) {
+                    if (errno == EINTR)
+                        continue;
+                    return errno;
+                }
+                p += written;
+                n -= written;
+            }
+        }
+    }
+
+    void note(const fs::path& path, const QString& reason) {
+        report_.failures << QStringLiteral("%1: %2").arg(fromFsPath(path), reason);
+    }
+
+    CopyReport& report_;
+    FileId destination_;
+    std::vector<FileId> ancestors_;
+};
+
+} // namespace
+
+CopyReport CopyFolder(const QString& source, const QString& destination) {
+    CopyReport report;
+    const fs::path from = toFsPath(source);
+    const fs::path to = toFsPath(destination);
+    std::error_code ec;
+    if (!fs::is_directory(from, ec)) {
+        report.failures << QStringLiteral("%1: not a folder").arg(source);
+        return report;
+    }
+    fs::create_directories(to, ec);
+    FileId destinationId{};
+    if (ec || !idOf(to, destinationId)) {
+        report.failures << QStringLiteral("%1: %2").arg(
+            destination, ec ? QString::fromLocal8Bit(ec.message().c_str()) : systemMessage(errno));
+        return report;
+    }
+    FileId sourceId{};
+    if (idOf(from, sourceId) && sourceId == destinationId) {
+        report.failures << QStringLiteral("%1: cannot be copied onto itself").arg(source);
+        return report;
+    }
+    FolderCopier(report, destinationId).copyTree(from, to);
+    return report;
+}

@@ -1,0 +1,11 @@
+#include "FsPath.h"
+
+#include <QFile>
+
+std::filesystem::path toFsPath(const QString& path) {
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
+QString fromFsPath(const std::filesystem::path& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path.native()));
+}

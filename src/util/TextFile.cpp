@@ -1,0 +1,207 @@
+#include "TextFile.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#include <utility>
+
+namespace {
+
+constexpr char16_t kEscapeBase = 0xDC00; // U+DC80..U+DCFF stand for the bytes 0x80..0xFF
+
+// Length of the valid UTF-8 sequence starting at i, or 0 when the bytes there are not one.
+int validSequenceLength(const unsigned char* p, qsizetype i, qsizetype size) {
+    const unsigned char b = p[i];
+    auto within = [&](qsizetype k, unsigned char lo, unsigned char hi) {
+        return i + k < size && p[i + k] >= lo && p[i + k] <= hi;
+    };
+    if (b >= 0xC2 && b <= 0xDF)
+        return within(1, 0x80, 0xBF) ? 2 : 0;
+    if (b >= 0xE0 && b <= 0xEF) {
+        const unsigned char lo = b == 0xE0 ? 0xA0 : 0x80;
+        const unsigned char hi = b == 0xED ? 0x9F : 0xBF;
+        return within(1, lo, hi) && within(2, 0x80, 0xBF) ? 3 : 0;
+    }
+    if (b >= 0xF0 && b <= 0xF4) {
+        const unsigned char lo = b == 0xF0 ? 0x90 : 0x80;
+        const unsigned char hi = b == 0xF4 ? 0x8F : 0xBF;
+        return within(1, lo, hi) && within(2, 0x80, 0xBF) && within(3, 0x80, 0xBF) ? 4 : 0;
+    }
+    return 0;
+}
+
+void appendUtf8(QByteArray& out, char32_t cp) {
+    if (cp < 0x80) {
+        out += char(cp);
+    } else if (cp < 0x800) {
+        out += char(0xC0 | (cp >> 6));
+        out += char(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += char(0xE0 | (cp >> 12));
+        out += char(0x80 | ((cp >> 6) & 0x3F));
+        out += char(0x80 | (cp & 0x3F));
+    } else {
+        out += char(0xF0 | (cp >> 18));
+        out += char(0x80 | ((cp >> 12) & 0x3F));
+        out += char(0x80 | ((cp >> 6) & 0x3F));
+        out += char(0x80 | (cp & 0x3F));
+    }
+}
+
+class FileDescriptor {
+public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    ~FileDescriptor() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
+
+private:
+    int fd_;
+};
+
+QByteArray readWholeFile(const QString& path) {
+    const QByteArray native = QFile::encodeName(path);
+    FileDescriptor fd(::open(native.constData(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0)
+        throw FileError::fromErrno(errno, QStringLiteral("Cannot open"), path);
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0)
+        throw FileError::fromErrno(errno, QStringLiteral("Cannot read"), path);
+    if (S_ISDIR(st.st_mode))
+        throw FileError::fromErrno(EISDIR, QStringLiteral("Cannot read"), path);
+    QByteArray bytes;
+    bytes.reserve(qsizetype(st.st_size));
+    char buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+        if (n == 0)
+            break;
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw FileError::fromErrno(errno, QStringLiteral("Cannot read"), path);
+        }
+        bytes.append(buffer, n);
+    }
+    return bytes;
+}
+
+mode_t currentUmask() {
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    return mask;
+}
+
+void writeAll(int fd, const QByteArray& bytes, const QString& path) {
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, data, size_t(left));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw FileError::fromErrno(errno, QStringLiteral("Cannot write"), path);
+        }
+        data += n;
+        left -= n;
+    }
+}
+
+} // namespace
+
+QString decodeUtf8Lossless(const QByteArray& bytes) {
+    const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
+    const qsizetype size = bytes.size();
+    QString text;
+    text.reserve(size);
+    for (qsizetype i = 0; i < size;) {
+        const unsigned char b = p[i];
+        if (b < 0x80) {
+            text += QChar(b);
+            ++i;
+            continue;
+        }
+        const int length = validSequenceLength(p, i, size);
+        if (length == 0) {
+            text += QChar(char16_t(kEscapeBase + b));
+            ++i;
+            continue;
+        }
+        char32_t cp = b & (0x7F >> length);
+        for (int k = 1; k < length; ++k)
+            cp = (cp << 6) | (p[i + k] & 0x3F);
+        if (cp >= 0x10000) {
+            text += QChar(QChar::highSurrogate(cp));
+            text += QChar(QChar::lowSurrogate(cp));
+        } else {
+            text += QChar(char16_t(cp));
+        }
+        i += length;
+    }
+    return text;
+}
+
+QByteArray encodeUtf8Lossless(const QString& text) {
+    QByteArray out;
+    out.reserve(text.size() + text.size() / 4);
+    const char16_t* u = reinterpret_cast<const char16_t*>(text.utf16());
+    const qsizetype size = text.size();
+    for (qsizetype i = 0; i < size; ++i) {
+        const char16_t c = u[i];
+        if (c < 0x80) {
+            out += char(c);
+        } else if (QChar::isHighSurrogate(c) && i + 1 < size && QChar::isLowSurrogate(u[i + 1])) {
+            appendUtf8(out, QChar::surrogateToUcs4(c, u[i + 1]));
+            ++i;
+        } else if (c >= kEscapeBase + 0x80 && c <= kEscapeBase + 0xFF) {
+            out += char(c - kEscapeBase);
+        } else if (QChar::isSurrogate(c)) {
+            appendUtf8(out, 0xFFFD); // a lone surrogate has no UTF-8 form
+        } else {
+            appendUtf8(out, c);
+        }
+    }
+    return out;
+}
+
+QString LoadTextFromFile(const QString& path) {
+    return decodeUtf8Lossless(readWholeFile(path));
+}
+
+void SaveTextToFile(const QString& text, const QString& path) {
+    const QFileInfo target(path);
+    if (target.isDir())
+        throw FileError::fromErrno(EISDIR, QStringLiteral("Cannot write"), path);
+
+    // Write beside the target and rename over it, so a failed write never leaves it half-made.
+    QByteArray temp =
+        QFile::encodeName(target.absolutePath() + QStringLiteral("/.") + target.fileName()) +
+        ".XXXXXX";
+    FileDescriptor fd(::mkstemp(temp.data()));
+    if (fd.get() < 0)
+        throw FileError::fromErrno(errno, QStringLiteral("Cannot write"), path);
+    try {
+        struct stat st {};
+        const mode_t mode = ::stat(QFile::encodeName(path).constData(), &st) == 0
+                                ? (st.st_mode & 07777)
+                                : mode_t(0666 & ~currentUmask());
+        writeAll(fd.get(), encodeUtf8Lossless(text), path);
+        if (::fchmod(fd.get(), mode) != 0 || ::fsync(fd.get()) != 0)
+            throw FileError::fromErrno(errno, QStringLiteral("Cannot write"), path);
+        if (::close(fd.release()) != 0)
+            throw FileError::fromErrno(errno, QStringLiteral("Cannot write"), path);
+        if (::rename(temp.constData(), QFile::encodeName(path).constData()) != 0)
+            throw FileError::fromErrno(errno, QStringLiteral("Cannot replace"), path);
+    } catch (...) {
+        ::unlink(temp.constData());
+        throw;
+    }
+}

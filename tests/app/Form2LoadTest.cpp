@@ -1,0 +1,208 @@
+#include "Form2Fixture.h"
+
+#include <QCryptographicHash>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QPushButton>
+
+namespace {
+
+const QString kNoHtmlFiles = QStringLiteral("No HTML Files");
+
+// Every path and content under a folder, to prove it was left as it was.
+QByteArray fingerprint(const QString& folder) {
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    QStringList paths;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext())
+        paths << it.next();
+    paths.sort();
+    for (const QString& path : paths) {
+        hash.addData(path.toUtf8());
+        if (QFileInfo(path).isFile() && !QFileInfo(path).isSymLink())
+            hash.addData(readBytes(path));
+    }
+    return hash.result();
+}
+
+using Form2Load = Form2Fixture;
+
+TEST_F(Form2Load, FirstStartCreatesOnlyTheOutputFolderAndShowsTheBlankPage) {
+    start();
+    EXPECT_FALSE(QFileInfo::exists(program.workFolder()));
+    EXPECT_TRUE(QFileInfo(program.outputFolder()).isDir());
+    EXPECT_EQ(form->windowTitle(), QStringLiteral("Ostrel! Pro 2.6 "));
+    EXPECT_TRUE(browser->isSilent());
+    EXPECT_EQ(browser->navigations, QStringList{program.blankPage()});
+    EXPECT_FALSE(form->Combo1->isEnabled());
+    form->tmrHTMLSourceMonitor_Timer();
+    EXPECT_FALSE(QFileInfo::exists(program.workFolder()));
+    EXPECT_EQ(form->Combo1->count(), 0);
+    EXPECT_TRUE(messages.shown.isEmpty());
+}
+
+TEST_F(Form2Load, StartEmptiesTheWorkFolderLeftFromTheLastRunAndKeepsTheOutput) {
+    root.write(QStringLiteral("program/tmp/old.html"));
+    root.write(QStringLiteral("program/tmp/.hidden/x"));
+    const QString built = root.write(QStringLiteral("program/output/earlier.zip"), "zip");
+    start();
+    EXPECT_TRUE(QFileInfo(program.workFolder()).isDir());
+    EXPECT_TRUE(
+        QDir(program.workFolder()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
+    EXPECT_EQ(readBytes(built), QByteArray("zip"));
+    form->tmrHTMLSourceMonitor_Timer();
+    EXPECT_FALSE(form->Combo1->isEnabled());
+    EXPECT_EQ(form->Combo1->count(), 0);
+    EXPECT_FALSE(form->isDesignated(0));
+    EXPECT_TRUE(form->designatedPage(1).startsWith(QStringLiteral("Unknown.")));
+}
+
+TEST_F(Form2Load, TypedPathLoadsCopiesAndListsThePagesAndLeavesTheSourceAlone) {
+    const QString site = makeSite(QStringLiteral("site"));
+    const QByteArray before = fingerprint(site);
+    start();
+    loadTyped(site);
+
+    EXPECT_EQ(messages.titles(), QStringList{QStringLiteral("Reminder")});
+    EXPECT_EQ(input.asked,
+              QStringList{QStringLiteral(
+                  "Please enter the full path (local) of an HTML folder | Enter Path | ")});
+    EXPECT_EQ(entries(), (QStringList{work("a.htm"), work("b.html"), work("c.htm")}));
+    EXPECT_EQ(form->Combo1->currentText(), work("c.htm"));
+    EXPECT_EQ(browser->navigations.last(), work("c.htm"));
+    EXPECT_TRUE(form->Combo1->isEnabled());
+    EXPECT_TRUE(form->Command2->isEnabled());
+    EXPECT_FALSE(form->isDesignated(0));
+    EXPECT_FALSE(form->isDesignated(1));
+    EXPECT_EQ(readBytes(work("images/logo.png")), QByteArray("png"));
+    EXPECT_EQ(fingerprint(site), before);
+}
+
+TEST_F(Form2Load, FolderSelectorLoadsWithItsTitleAndTheWindowAsOwner) {
+    const QString site = makeSite(QStringLiteral("site"));
+    start();
+    folders.answers.push_back(site);
+    form->mnuLoadUsingBrowser_Click();
+    form->tmrHTMLSourceMonitor_Timer();
+    EXPECT_EQ(folders.titles, QStringList{QStringLiteral("Select a Folder with HTM/HTML Files")});
+    EXPECT_EQ(folders.lastOwner, form.get());
+    EXPECT_EQ(entries().size(), 3);
+}
+
+TEST_F(Form2Load, CancelledOrEmptyAnswersChangeNothingAfterTheReminder) {
+    const QString site = makeSite(QStringLiteral("site"));
+    start();
+    loadTyped(site);
+    const QByteArray before = fingerprint(program.workFolder());
+    messages.shown.clear();
+
+    form->mnuLoadUsingBrowser_Click(); // the selector answers an empty text: cancelled
+    loadTyped(QString());
+    loadTyped(QStringLiteral("   "));
+    EXPECT_EQ(messages.titles(), QStringList(3, QStringLiteral("Reminder")));
+    EXPECT_EQ(fingerprint(program.workFolder()), before);
+    EXPECT_EQ(entries().size(), 3);
+}
+
+TEST_F(Form2Load, FoldersWithoutTopLevelPagesAreRefusedAndTheWorkspaceStays) {
+    const QString site = makeSite(QStringLiteral("site"));
+    root.write(QStringLiteral("nested/sub/page.htm"));
+    root.write(QStringLiteral("plain/readme.txt"));
+    const QString file = root.write(QStringLiteral("page.html"));
+    start();
+    loadTyped(site);
+    form->cmdSetasFE_Click();
+    const QByteArray before = fingerprint(program.workFolder());
+
+    for (const QString& bad : {root / QStringLiteral("nested"), root / QStringLiteral("plain"),
+                               file, root / QStringLiteral("missing")}) {
+        messages.shown.clear();
+        loadTyped(bad);
+        EXPECT_EQ(messages.titles(), (QStringList{QStringLiteral("Reminder"), kNoHtmlFiles}))
+            << bad.toStdString();
+        EXPECT_EQ(messages.shown.last().text,
+                  QStringLiteral("We could not find .htm or .html files in this folder. Please "
+                                 "try with another one."));
+    }
+    EXPECT_EQ(fingerprint(program.workFolder()), before);
+    EXPECT_TRUE(form->isDesignated(0));
+    EXPECT_TRUE(form->Combo1->isEnabled());
+}
+
+TEST_F(Form2Load, PathsWithBlanksQuotesAndNonAsciiLettersLoad) {
+    const QString site = makeSite(QStringLiteral("My \"Best\" Caf\u00e9 Site"));
+    start();
+    loadTyped(site);
+    EXPECT_EQ(entries().size(), 3);
+    // Pasted with surrounding quotes and blanks, as file managers copy paths.
+    loadTyped(QStringLiteral("  '%1' ").arg(site));
+    EXPECT_EQ(messages.titles(), QStringList(2, QStringLiteral("Reminder")));
+    EXPECT_EQ(readBytes(work("images/logo.png")), QByteArray("png"));
+}
+
+TEST_F(Form2Load, TheWorkFolderOrAFolderAroundItIsRefused) {
+    const QString site = makeSite(QStringLiteral("site"));
+    start();
+    loadTyped(site);
+    const QByteArray before = fingerprint(program.workFolder());
+    root.write(QStringLiteral("program/index.html")); // so the program folder has a page
+
+    for (const QString& bad :
+         {program.workFolder(), program.workFolder() + QStringLiteral("/images"), program.path(),
+          root.path()}) {
+        messages.shown.clear();
+        loadTyped(bad);
+        ASSERT_EQ(messages.shown.size(), 2) << bad.toStdString();
+        EXPECT_EQ(messages.shown.last().title, QStringLiteral("Choose Another Folder"));
+        EXPECT_TRUE(messages.shown.last().text.contains(program.workFolder()));
+    }
+    EXPECT_EQ(fingerprint(program.workFolder()), before);
+}
+
+TEST_F(Form2Load, LinkLoopsAndUnreadableFilesAreReportedAndTheRestLoads) {
+    const QString site = makeSite(QStringLiteral("site"));
+    root.link(QStringLiteral("site/images/loop"), site);
+    root.link(QStringLiteral("site/unreadable.pdf"), QStringLiteral("/proc/self/mem"));
+    start();
+    loadTyped(site);
+    ASSERT_EQ(messages.titles(), (QStringList{QStringLiteral("Reminder"),
+                                              QStringLiteral("Some Files Were Not Copied")}));
+    EXPECT_TRUE(messages.shown.last().text.contains(QStringLiteral("loop")));
+    EXPECT_TRUE(messages.shown.last().text.contains(QStringLiteral("unreadable.pdf")));
+    EXPECT_EQ(entries().size(), 3);
+}
+
+TEST_F(Form2Load, AWorkFolderThatCannotBeEmptiedIsReportedAndNothingIsCopied) {
+    const QString site = makeSite(QStringLiteral("site"));
+    root.write(QStringLiteral("other/new.html"), "new");
+    start();
+    loadTyped(site);
+    if (!makeUndeletable(work("images/logo.png")))
+        GTEST_SKIP() << "cannot make a file undeletable here";
+    messages.shown.clear();
+    loadTyped(root / QStringLiteral("other"));
+    makeDeletable(work("images/logo.png"));
+
+    ASSERT_EQ(messages.shown.size(), 2);
+    EXPECT_EQ(messages.shown.last().title, QStringLiteral("Error"));
+    EXPECT_TRUE(messages.shown.last().text.contains(program.workFolder()));
+    EXPECT_TRUE(messages.shown.last().text.contains(QStringLiteral("logo.png")));
+    EXPECT_FALSE(QFileInfo::exists(work("new.html")));
+    // Still usable: once the file can go, the same load works.
+    messages.shown.clear();
+    loadTyped(root / QStringLiteral("other"));
+    EXPECT_EQ(entries(), QStringList{work("new.html")});
+}
+
+TEST_F(Form2Load, EveryReachableControlHasAnAccessibleName) {
+    start();
+    EXPECT_EQ(form->Combo1->accessibleName(), QStringLiteral("Page"));
+    for (QAbstractButton* b : form->findChildren<QAbstractButton*>()) {
+        if (b->isVisibleTo(form.get())) {
+            EXPECT_FALSE(b->accessibleName().isEmpty()) << b->text().toStdString();
+        }
+    }
+}
+
+} // namespace

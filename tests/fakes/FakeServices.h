@@ -1,0 +1,75 @@
+#pragma once
+
+#include "util/services/FolderSelector.h"
+#include "util/services/InputBoxService.h"
+#include "util/services/MessageBoxService.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <deque>
+
+// Message boxes are recorded; Yes/No questions take their answers from a script (Yes when the
+// script has run out), so a test never blocks.
+class FakeMessageBox : public MessageBoxService {
+public:
+    struct Shown {
+        QString title;
+        QString text;
+        int style;
+    };
+
+    int MsgBox(const QString& title, const QString& text, int style) override {
+        shown.push_back({title, text, style});
+        if ((style & 0x7) != MsgStyle::YesNo)
+            return MsgResult::Ok;
+        if (answers.empty())
+            return MsgResult::Yes;
+        const int answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+
+    QStringList titles() const {
+        QStringList out;
+        for (const auto& s : shown)
+            out << s.title;
+        return out;
+    }
+
+    std::deque<int> answers;
+    QList<Shown> shown;
+};
+
+class FakeInputBox : public InputBoxService {
+public:
+    QString InputBox(const QString& prompt, const QString& title,
+                     const QString& defaultText) override {
+        asked << prompt + QStringLiteral(" | ") + title + QStringLiteral(" | ") + defaultText;
+        if (answers.empty())
+            return {};
+        const QString answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+
+    std::deque<QString> answers;
+    QStringList asked;
+};
+
+class FakeFolderSelector : public FolderSelector {
+public:
+    QString SelectFolder(QWidget* owner, const QString& title) override {
+        lastOwner = owner;
+        titles << title;
+        if (answers.empty())
+            return {};
+        const QString answer = answers.front();
+        answers.pop_front();
+        return answer;
+    }
+
+    std::deque<QString> answers;
+    QStringList titles;
+    QWidget* lastOwner = nullptr;
+};

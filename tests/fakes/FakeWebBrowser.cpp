@@ -1,0 +1,16 @@
+#include "FakeWebBrowser.h"
+
+void FakeWebBrowser::Navigate2(const QString& filePath) {
+    current_ = filePath;
+    navigations << filePath;
+}
+
+void FakeWebBrowser::readOuterHtml(HtmlCallback callback) {
+    pendingReads << std::move(callback);
+}
+
+void FakeWebBrowser::answerReads() {
+    const auto reads = std::exchange(pendingReads, {});
+    for (const auto& read : reads)
+        read(outerHtml);
+}

@@ -1,0 +1,35 @@
+#pragma once
+
+#include "editor/WebBrowser.h"
+
+#include <QStringList>
+
+// A browser that shows nothing: it records navigations and design-mode changes, completes a
+// load only when the test says so, and answers markup reads with a text the test sets.
+class FakeWebBrowser : public WebBrowser {
+    Q_OBJECT
+public:
+    using WebBrowser::WebBrowser;
+
+    QWidget* view() override { return nullptr; }
+    void setSilent(bool silent) override { silent_ = silent; }
+    bool isSilent() const override { return silent_; }
+    void Navigate2(const QString& filePath) override;
+    QString currentFile() const override { return current_; }
+    void setDesignMode(const QString& mode) override { designModes << mode; }
+    void readOuterHtml(HtmlCallback callback) override;
+
+    // Ends the pending load, as a real browser does some time after Navigate2.
+    void completeLoad() { emit DownloadComplete(); }
+    // Delivers the pending markup reads.
+    void answerReads();
+
+    QStringList navigations;
+    QStringList designModes;
+    QString outerHtml;
+    QList<HtmlCallback> pendingReads;
+
+private:
+    bool silent_ = false;
+    QString current_;
+};
