@@ -1,7 +1,9 @@
 #include "Form2.h"
 
 #include "AppGlobals.h"
+#include "builder/TagCheck.h"
 #include "editor/WebBrowser.h"
+#include "util/TextFile.h"
 #include "util/HelperOps.h"
 #include "util/services/FolderSelector.h"
 #include "util/services/InputBoxService.h"
@@ -221,6 +223,41 @@ void Form2::cmdRemove_Click(int index) {
 
 void Form2::Combo1_Click() {
     WebBrowser1->Navigate2(Combo1->currentText());
+}
+
+void Form2::Command3_Click() {
+    if (!isDesignated(0) || !isDesignated(1)) {
+        services_.messages.MsgBox(QStringLiteral("Missing Info"),
+                                  QStringLiteral("Please select your Front-End page and your "
+                                                 "Download page."),
+                                  MsgStyle::Information);
+        return;
+    }
+    QString front, download;
+    if (!readDesignatedPage(0, front) || !readDesignatedPage(1, download))
+        return;
+    const QString missing = MissingTags(front, download);
+    if (!missing.isEmpty() &&
+        services_.messages.MsgBox(QStringLiteral("Missing Info"), MissingTagsWarning(missing),
+                                  MsgStyle::YesNoInformation) == MsgResult::No)
+        return;
+    if (services_.openConvertWindow)
+        services_.openConvertWindow(designatedPage(0), designatedPage(1));
+}
+
+bool Form2::readDesignatedPage(int index, QString& text) {
+    try {
+        text = LoadTextFromFile(designatedPage(index));
+        return true;
+    } catch (const FileError& error) {
+        services_.messages.MsgBox(
+            QStringLiteral("Missing Info"),
+            QStringLiteral("Your %1 page cannot be read, so the plugin cannot be made from it.\n%2")
+                .arg(index == 0 ? QStringLiteral("front-end") : QStringLiteral("download"),
+                     error.description()),
+            MsgStyle::Information);
+        return false;
+    }
 }
 
 void Form2::tmrHTMLSourceMonitor_Timer() {

@@ -6,6 +6,7 @@
 
 #include <QWidget>
 #include <array>
+#include <functional>
 
 class FolderSelector;
 class InputBoxService;
@@ -26,6 +27,8 @@ struct Form2Services {
     MessageBoxService& messages;
     InputBoxService& input;
     FolderSelector& folders;
+    // Shows the plugin details window for the two designated pages, modally.
+    std::function<void(const QString& frontPage, const QString& downloadPage)> openConvertWindow;
 };
 
 // The main window: loads a folder of pages into the working folder, keeps the page list
@@ -57,6 +60,7 @@ public:
     void cmdSetasDownloadPage_Click();
     void cmdRemove_Click(int index);
     void Combo1_Click();
+    void Command3_Click();
     void tmrHTMLSourceMonitor_Timer();
     void tmrRemoveMsgs_Timer();
 
@@ -100,6 +104,7 @@ private:
     bool refuseSource(const QString& folder);
     void reportCopyFailures(const QString& source, const QStringList& failures);
     void showError(const QString& text);
+    bool readDesignatedPage(int index, QString& text);
 
     Workspace workspace_;
     Form2Services services_;

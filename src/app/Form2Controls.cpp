@@ -174,6 +174,7 @@ void Form2::connectHandlers() {
             [this] { cmdSetasDownloadPage_Click(); });
     for (int i = 0; i < 2; ++i)
         connect(cmdRemove[i], &QPushButton::clicked, this, [this, i] { cmdRemove_Click(i); });
+    connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
     connect(Combo1, &QComboBox::activated, this, [this] { Combo1_Click(); });
     connect(tmrHTMLSourceMonitor, &QTimer::timeout, this, [this] { tmrHTMLSourceMonitor_Timer(); });
     connect(tmrRemoveMsgs, &QTimer::timeout, this, [this] { tmrRemoveMsgs_Timer(); });

@@ -1,4 +1,6 @@
 #include "Form2.h"
+#include "builder/frmConvert.h"
+#include "builder/services/QtLauncher.h"
 #include "editor/WebEngineBrowser.h"
 #include "services/QtDialogs.h"
 
@@ -13,8 +15,13 @@ int main(int argc, char** argv) {
     QtMessageBox messages;
     QtInputBox input;
     QtFolderSelector folders;
-    Form2 window(ProgramFolder::ofRunningProgram(), new WebEngineBrowser,
-                 {messages, input, folders});
+    QtLauncher launcher;
+    const ProgramFolder program = ProgramFolder::ofRunningProgram();
+    auto openConvertWindow = [&](const QString& frontPage, const QString& downloadPage) {
+        frmConvert convert(program, frontPage, downloadPage, messages, launcher);
+        convert.exec();
+    };
+    Form2 window(program, new WebEngineBrowser, {messages, input, folders, openConvertWindow});
 
     const QRect screen = window.screen()->availableGeometry();
     window.move(screen.center() - window.rect().center());

@@ -85,20 +85,6 @@ private:
         return false;
     }
 
-    // A link to a folder that holds the link itself (its parent, "/", ...) would copy without end.
-    static bool linkContainsItself(const fs::path& link) {
-        std::error_code ec;
-        const fs::path target = fs::canonical(link, ec);
-        const fs::path here = fs::canonical(link.parent_path(), ec);
-        if (ec)
-            return true;
-        auto t = target.begin();
-        for (auto h = here.begin(); t != target.end(); ++t, ++h)
-            if (h == here.end() || *h != *t)
-                return false;
-        return true;
-    }
-
     void copyFile(const fs::path& from, const fs::path& to, mode_t mode) {
         // A link or an unwritable file standing at the target is replaced, never written through.
         struct stat existing {};

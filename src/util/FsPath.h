@@ -7,3 +7,7 @@
 // These two keep the conversion in one place.
 std::filesystem::path toFsPath(const QString& path);
 QString fromFsPath(const std::filesystem::path& path);
+
+// Whether a link leads to a folder that holds the link itself (its own folder, a parent, "/"):
+// following it would walk without end. Links that cannot be resolved count as such.
+bool linkContainsItself(const std::filesystem::path& link);

@@ -17,7 +17,11 @@ protected:
     void start() {
         QDir().mkpath(program.path());
         browser = new FakeWebBrowser;
-        form = std::make_unique<Form2>(program, browser, Form2Services{messages, input, folders});
+        auto openConvertWindow = [this](const QString& front, const QString& download) {
+            convertWindowOpenedFor << front + QStringLiteral(" | ") + download;
+        };
+        form = std::make_unique<Form2>(program, browser,
+                                       Form2Services{messages, input, folders, openConvertWindow});
         form->tmrHTMLSourceMonitor->stop();
         form->tmrRemoveMsgs->stop();
     }
@@ -52,5 +56,6 @@ protected:
     FakeInputBox input;
     FakeFolderSelector folders;
     FakeWebBrowser* browser = nullptr;
+    QStringList convertWindowOpenedFor;
     std::unique_ptr<Form2> form;
 };

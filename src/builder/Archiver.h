@@ -1,0 +1,25 @@
+#pragma once
+
+#include "BuildError.h"
+
+#include <QString>
+
+class Launcher;
+
+// Packs a folder into a ZIP archive with the 7za archiver. The archive is written under a
+// temporary name beside its final one and takes that name only once it is complete.
+class Archiver {
+public:
+    Archiver(Launcher& launcher, QString programFolder);
+
+    // 7za in the program folder, else on the search path; empty when there is none.
+    QString findArchiver() const;
+
+    // Packs parentFolder/folderName into archivePath, so the archive holds exactly that one
+    // folder at its top. Throws BuildError; on failure an existing archive stays as it was.
+    void pack(const QString& parentFolder, const QString& folderName, const QString& archivePath);
+
+private:
+    Launcher& launcher_;
+    QString programFolder_;
+};

@@ -1,0 +1,138 @@
+#include "BuildCommand.h"
+
+#include "PluginBuilder.h"
+#include "TagCheck.h"
+#include "util/FileError.h"
+#include "util/HelperOps.h"
+#include "util/ProgramFolder.h"
+#include "util/TextFile.h"
+
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFileInfo>
+
+namespace {
+
+struct Option {
+    QString name;
+    QString valueName;
+    QString help;
+};
+
+const QList<Option>& options() {
+    static const QList<Option> list{
+        {QStringLiteral("pages"), QStringLiteral("DIR"), QStringLiteral("Folder of the product's pages and files; only read.")},
+        {QStringLiteral("front"), QStringLiteral("FILE"), QStringLiteral("The front-end (sales) page in DIR.")},
+        {QStringLiteral("download"), QStringLiteral("FILE"), QStringLiteral("The download page in DIR.")},
+        {QStringLiteral("name"), QStringLiteral("TEXT"), QStringLiteral("Plugin name; the archive is named after it.")},
+        {QStringLiteral("uri"), QStringLiteral("TEXT"), QStringLiteral("Plugin URI.")},
+        {QStringLiteral("description"), QStringLiteral("TEXT"), QStringLiteral("Description.")},
+        {QStringLiteral("version"), QStringLiteral("TEXT"), QStringLiteral("Version.")},
+        {QStringLiteral("author"), QStringLiteral("TEXT"), QStringLiteral("Author.")},
+        {QStringLiteral("author-uri"), QStringLiteral("TEXT"), QStringLiteral("Author URI.")},
+        {QStringLiteral("license"), QStringLiteral("TEXT"), QStringLiteral("License (may be empty).")},
+        {QStringLiteral("id"), QStringLiteral("ID"), QStringLiteral("Unique identifier (default: freshly drawn, like p48217).")},
+        {QStringLiteral("template"), QStringLiteral("DIR"), QStringLiteral("Plugin template (default: plugintemplatepro beside the program).")},
+        {QStringLiteral("output"), QStringLiteral("DIR"), QStringLiteral("Output folder (default: output beside the program).")},
+    };
+    return list;
+}
+
+const QStringList kRequired{QStringLiteral("pages"), QStringLiteral("front"), QStringLiteral("download"),
+                            QStringLiteral("name"), QStringLiteral("uri"), QStringLiteral("description"),
+                            QStringLiteral("version"), QStringLiteral("author"), QStringLiteral("author-uri"),
+                            QStringLiteral("license")};
+
+QString absolute(const QString& path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); }
+
+bool isSameOrInside(const QString& inner, const QString& outer) {
+    return inner == outer || inner.startsWith(outer + QLatin1Char('/'));
+}
+
+} // namespace
+
+int RunBuildCommand(const QStringList& arguments, const QString& programFolder, Launcher& launcher,
+                    QTextStream& out, QTextStream& err) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Builds a WordPress plugin archive from a folder of pages, as Ostrel's \"Create Plugin\" "
+        "does, and prints the archive's path."));
+    parser.addHelpOption();
+    for (const Option& o : options())
+        parser.addOption(QCommandLineOption(o.name, o.help, o.valueName));
+    parser.addOption(QCommandLineOption(QStringLiteral("yes"), QStringLiteral("Replace an existing archive of the same name.")));
+
+    if (!parser.parse(arguments)) {
+        err << "ostrel-build: " << parser.errorText() << "\n";
+        return 2;
+    }
+    if (parser.isSet(QStringLiteral("help"))) {
+        out << parser.helpText();
+        return 0;
+    }
+    for (const QString& name : kRequired) {
+        if (!parser.isSet(name)) {
+            err << "ostrel-build: --" << name << " is required (see --help)\n";
+            return 2;
+        }
+    }
+
+    const ProgramFolder program(programFolder);
+    BuildRequest r;
+    r.pagesFolder = absolute(parser.value(QStringLiteral("pages")));
+    r.templateFolder = absolute(parser.isSet(QStringLiteral("template")) ? parser.value(QStringLiteral("template"))
+                                                                      : program.templateFolder());
+    r.outputFolder = absolute(parser.isSet(QStringLiteral("output")) ? parser.value(QStringLiteral("output"))
+                                                                   : program.outputFolder());
+    r.programFolder = program.path();
+    r.frontPage = absolute(QDir(r.pagesFolder).filePath(parser.value(QStringLiteral("front"))));
+    r.downloadPage = absolute(QDir(r.pagesFolder).filePath(parser.value(QStringLiteral("download"))));
+    r.details = {parser.value(QStringLiteral("name")),        parser.value(QStringLiteral("uri")),
+                 parser.value(QStringLiteral("description")), parser.value(QStringLiteral("version")),
+                 parser.value(QStringLiteral("author")),      parser.value(QStringLiteral("author-uri")),
+                 parser.value(QStringLiteral("license"))};
+    r.pluginPrefix = parser.isSet(QStringLiteral("id"))
+                         ? parser.value(QStringLiteral("id"))
+                         : QStringLiteral("p%1%2").arg(RandomNumber(999)).arg(RandomNumber(999));
+
+    auto fail = [&](const QString& message) {
+        err << "ostrel-build: " << message << "\n";
+        return 1;
+    };
+    if (!QFileInfo(r.pagesFolder).isDir())
+        return fail(QStringLiteral("%1 is not a folder.").arg(r.pagesFolder));
+    if (isSameOrInside(r.outputFolder, r.pagesFolder))
+        return fail(QStringLiteral("The output folder %1 must not lie inside the pages folder.").arg(r.outputFolder));
+    const QString problem = FindRequestProblem(r.details, r.pluginPrefix);
+    if (!problem.isEmpty())
+        return fail(problem);
+
+    QString pages[2];
+    const QString* paths[2] = {&r.frontPage, &r.downloadPage};
+    for (int i = 0; i < 2; ++i) {
+        if (!isSameOrInside(*paths[i], r.pagesFolder))
+            return fail(QStringLiteral("%1 does not lie in %2.").arg(*paths[i], r.pagesFolder));
+        try {
+            pages[i] = LoadTextFromFile(*paths[i]);
+        } catch (const FileError& error) {
+            return fail(error.description());
+        }
+    }
+    const QString missing = MissingTags(pages[0], pages[1]);
+    if (!missing.isEmpty())
+        err << "ostrel-build: warning: these tags are not present in your pages: "
+            << missing.simplified() << "\n";
+
+    if (!QDir().mkpath(r.outputFolder))
+        return fail(QStringLiteral("Cannot create the output folder %1.").arg(r.outputFolder));
+    const QString archive = ArchivePath(r);
+    if (QFileInfo::exists(archive) && !parser.isSet(QStringLiteral("yes")))
+        return fail(QStringLiteral("%1 exists already; pass --yes to replace it.").arg(archive));
+
+    try {
+        out << PluginBuilder(launcher).build(r) << "\n";
+    } catch (const BuildError& error) {
+        return fail(error.message());
+    }
+    return 0;
+}

@@ -1,0 +1,69 @@
+#include "BuildRequest.h"
+
+#include <QList>
+#include <QRegularExpression>
+
+namespace {
+
+struct Field {
+    const QString PluginDetails::*member;
+    QString label;
+};
+
+// In the order the details window checks them.
+const QList<Field>& requiredFields() {
+    static const QList<Field> fields{
+        {&PluginDetails::name, QStringLiteral("Plugin Name")},
+        {&PluginDetails::author, QStringLiteral("Author")},
+        {&PluginDetails::authorUri, QStringLiteral("Author Url")},
+        {&PluginDetails::version, QStringLiteral("Version")},
+        {&PluginDetails::description, QStringLiteral("Description")},
+        {&PluginDetails::uri, QStringLiteral("Plugin URI")},
+    };
+    return fields;
+}
+
+bool isUsableFileName(const QString& name) {
+    if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String(".."))
+        return false;
+    for (const QChar c : name) {
+        if (c.category() == QChar::Other_Control || QStringLiteral("/\\:*?\"<>|").contains(c))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+QString ArchiveBaseName(const QString& pluginName) {
+    return QString(pluginName).remove(QLatin1Char(' ')).toLower();
+}
+
+QString ArchivePath(const BuildRequest& request) {
+    return request.outputFolder + QLatin1Char('/') + ArchiveBaseName(request.details.name) +
+           QStringLiteral(".zip");
+}
+
+QString FindRequestProblem(const PluginDetails& details, const QString& pluginPrefix) {
+    for (const Field& field : requiredFields()) {
+        if ((details.*field.member).isEmpty())
+            return QStringLiteral("All the fields are required.");
+    }
+    static const QRegularExpression identifier(QStringLiteral("^[A-Za-z0-9][A-Za-z0-9_-]{0,19}$"));
+    if (!identifier.match(pluginPrefix).hasMatch())
+        return QStringLiteral("The unique identifier must be 1 to 20 characters long: letters, "
+                              "digits, \"_\" and \"-\", starting with a letter or a digit.");
+    if (!isUsableFileName(ArchiveBaseName(details.name)))
+        return QStringLiteral("The plugin name \"%1\" cannot name the plugin's archive. Please use "
+                              "letters, numbers and spaces.")
+            .arg(details.name);
+    QList<Field> headerFields = requiredFields();
+    headerFields << Field{&PluginDetails::license, QStringLiteral("License")};
+    for (const Field& field : headerFields) {
+        if ((details.*field.member).contains(QStringLiteral("*/")))
+            return QStringLiteral("The %1 field cannot hold \"*/\": it would end the plugin header "
+                                  "and break the plugin.")
+                .arg(field.label);
+    }
+    return {};
+}

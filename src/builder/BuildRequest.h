@@ -1,0 +1,26 @@
+#pragma once
+
+#include "PluginDetails.h"
+
+#include <QString>
+
+// Everything one build needs.
+struct BuildRequest {
+    QString pagesFolder;    // the pages and the files that travel with them; only read
+    QString templateFolder; // the plugin template; only read
+    QString outputFolder;   // receives the plugin folder while it is built, and the archive
+    QString programFolder;  // where the archiver may sit
+    QString frontPage;      // full paths of the two pages to convert
+    QString downloadPage;
+    PluginDetails details;
+    QString pluginPrefix;   // the identifier: the plugin's folder name and key
+
+    QString pluginFolder() const { return outputFolder + QLatin1Char('/') + pluginPrefix; }
+};
+
+// The archive's name: the plugin name without blanks, in lower case, and ".zip".
+QString ArchiveBaseName(const QString& pluginName);
+QString ArchivePath(const BuildRequest& request);
+
+// What must be mended before a build may start, as a text for the user; empty when nothing.
+QString FindRequestProblem(const PluginDetails& details, const QString& pluginPrefix);

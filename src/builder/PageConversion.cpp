@@ -1,0 +1,156 @@
+#include "PageConversion.h"
+
+#include "util/HelperOps.h"
+#include "util/TextFile.h"
+#include "util/Utf8Writer.h"
+
+#include <QFile>
+#include <QHash>
+#include <QSet>
+#include <algorithm>
+#include <cerrno>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+constexpr QChar kQuote = QLatin1Char('"');
+
+QString rewriteOneByOne(QString text, const QStringList& assets, const QString& urlPrefix) {
+    for (const QString& asset : assets)
+        text.replace(kQuote + asset + kQuote, kQuote + urlPrefix + asset + kQuote, Qt::CaseSensitive);
+    return text;
+}
+
+// When neither the assets nor the prefix hold a double quote, no replacement adds or removes
+// one: the text stays a fixed row of quotes, and "asset" can only match the stretch between two
+// neighbouring quotes. Each pass then only visits the stretches that hold that asset's text.
+class QuotedStretches {
+public:
+    QuotedStretches(const QString& text, const QStringList& assets, const QString& urlPrefix)
+        : text_(text), prefix_(urlPrefix), wanted_(assets.cbegin(), assets.cend()) {
+        for (qsizetype i = text.indexOf(kQuote); i >= 0; i = text.indexOf(kQuote, i + 1))
+            quotes_.push_back(i);
+        prefixCount_.assign(quotes_.empty() ? 0 : quotes_.size() - 1, 0);
+        for (size_t s = 0; s < prefixCount_.size(); ++s) {
+            const QString inner = text.mid(quotes_[s] + 1, quotes_[s + 1] - quotes_[s] - 1);
+            if (wanted_.contains(inner))
+                holding_[inner].push_back(int(s));
+        }
+    }
+
+    void replaceAll(const QString& asset) {
+        auto found = holding_.find(asset);
+        if (found == holding_.end())
+            return;
+        std::vector<int> candidates = std::move(found.value());
+        std::vector<int> blocked, replaced;
+        int last = -2;
+        for (const int s : candidates) {
+            // A match takes its closing quote with it, so the next stretch cannot match now.
+            if (s == last + 1) {
+                blocked.push_back(s);
+                continue;
+            }
+            replaced.push_back(s);
+            last = s;
+            ++prefixCount_[size_t(s)];
+        }
+        found.value() = std::move(blocked);
+        const QString grown = prefix_ + asset;
+        if (!replaced.empty() && wanted_.contains(grown)) {
+            std::vector<int>& holders = holding_[grown];
+            const auto middle = holders.insert(holders.end(), replaced.begin(), replaced.end());
+            std::inplace_merge(holders.begin(), middle, holders.end());
+        }
+    }
+
+    QString result() const {
+        QString out;
+        qsizetype from = 0;
+        for (size_t s = 0; s < prefixCount_.size(); ++s) {
+            if (prefixCount_[s] == 0)
+                continue;
+            const qsizetype at = quotes_[s] + 1;
+            out += QStringView(text_).mid(from, at - from);
+            for (int k = 0; k < prefixCount_[s]; ++k)
+                out += prefix_;
+            from = at;
+        }
+        out += QStringView(text_).mid(from);
+        return out;
+    }
+
+private:
+    const QString& text_;
+    const QString& prefix_;
+    QSet<QString> wanted_;
+    std::vector<qsizetype> quotes_;
+    std::vector<int> prefixCount_;         // how often the prefix went in front of each stretch
+    QHash<QString, std::vector<int>> holding_; // asset text -> stretches holding it, in order
+};
+
+} // namespace
+
+const PageTags& FrontTags() {
+    static const PageTags tags{
+        {QStringLiteral("#front#"), QStringLiteral("#FRONT#"), QStringLiteral("#Front#")},
+        QStringLiteral("<?php echo $front_tag;?>")};
+    return tags;
+}
+
+const PageTags& BackTags() {
+    static const PageTags tags{
+        {QStringLiteral("#back#"), QStringLiteral("#BACK#"), QStringLiteral("#Back#")},
+        QStringLiteral("<?php echo $back_tag;?>")};
+    return tags;
+}
+
+QString AssetUrlPrefix(const QString& pluginPrefix) {
+    return QStringLiteral("<?php bloginfo('wpurl'); ?>/wp-content/plugins/") + pluginPrefix +
+           QStringLiteral("/modules/template/");
+}
+
+QString RewriteAssetPaths(const QString& text, const QStringList& assets, const QString& urlPrefix) {
+    if (assets.isEmpty() || urlPrefix.isEmpty())
+        return text;
+    const bool quotesStay = !urlPrefix.contains(kQuote) &&
+                            std::none_of(assets.cbegin(), assets.cend(),
+                                         [](const QString& a) { return a.contains(kQuote); });
+    if (!quotesStay)
+        return rewriteOneByOne(text, assets, urlPrefix);
+    QuotedStretches stretches(text, assets, urlPrefix);
+    for (const QString& asset : assets)
+        stretches.replaceAll(asset);
+    return stretches.result();
+}
+
+QString ReplacePageTags(const QString& text, const PageTags& tags) {
+    QString result = text;
+    for (const QString& form : tags.forms)
+        result = ReplaceText(result, form, tags.replacement, 0);
+    return result;
+}
+
+void ConvertPage(const QString& pagePath, const PageTags& tags, const QStringList& assets,
+                 const QString& pluginPrefix, const QString& outputPath) {
+    QString workingText = LoadTextFromFile(pagePath);
+    workingText = RewriteAssetPaths(workingText, assets, AssetUrlPrefix(pluginPrefix));
+    Pause(1);
+    workingText = ReplacePageTags(workingText, tags);
+
+    // An earlier output goes first, so a shorter text never leaves old bytes behind.
+    if (PathExists(outputPath, false) && ::unlink(QFile::encodeName(outputPath).constData()) != 0)
+        throw FileError::fromErrno(errno, QStringLiteral("Cannot delete"), outputPath);
+    const int file = OpenFileForAppend(outputPath);
+    try {
+        WriteUTF8Text(file, workingText, false);
+    } catch (...) {
+        try {
+            CloseFile(file);
+        } catch (const FileError&) {
+        }
+        throw;
+    }
+    CloseFile(file);
+}

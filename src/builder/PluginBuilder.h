@@ -1,0 +1,33 @@
+#pragma once
+
+#include "BuildError.h"
+#include "BuildRequest.h"
+
+#include <QString>
+#include <QStringList>
+
+class Launcher;
+
+// Builds a plugin archive from a request: a fresh plugin folder in the output folder from the
+// template and the pages folder, the two pages converted, the template personalised, the folder
+// packed and then removed. Widgets play no part in it.
+class PluginBuilder {
+public:
+    explicit PluginBuilder(Launcher& launcher);
+
+    // Runs the whole build and returns the archive's path. Throws BuildError; a failed build
+    // leaves an existing archive of the same name as it was.
+    QString build(const BuildRequest& request);
+
+    // The assets of the last build: the pages folder's files, relative, with "/" separators.
+    const QStringList& assets() const { return assets_; }
+
+private:
+    void checkTemplate(const BuildRequest& request) const;
+    void assemblePluginFolder(const BuildRequest& request);
+    void convertPages(const BuildRequest& request) const;
+    void personaliseTemplate(const BuildRequest& request) const;
+
+    Launcher& launcher_;
+    QStringList assets_;
+};

@@ -1,0 +1,37 @@
+#include "TemplatePersonaliser.h"
+
+#include "PluginHeader.h"
+#include "util/HelperOps.h"
+#include "util/TextFile.h"
+
+const QList<TemplateFile>& PersonalisedTemplateFiles() {
+    static const QList<TemplateFile> files{
+        {QStringLiteral("modules/template/template.php"), true, false},
+        {QStringLiteral("modules/template/thanks.php"), false, false},
+        {QStringLiteral("modules/cpt.php"), true, false},
+        {QStringLiteral("modules/cpt_template_loader.php"), true, false},
+        {QStringLiteral("plugin.php"), true, true},
+    };
+    return files;
+}
+
+QString PersonaliseTemplateText(const QString& text, const QString& pluginPrefix,
+                                const PluginDetails* details) {
+    // The identifier goes in before the header, so "#prefix#" typed into a field stays as typed.
+    QString result = ReplaceText(text, QStringLiteral("#prefix#"), pluginPrefix);
+    if (details) {
+        result = ReplaceText(result, QStringLiteral("#header#"), BuildPluginHeader(*details));
+        result = ReplaceText(result, QStringLiteral("#menuname#"), details->name);
+    }
+    return ReplaceText(result, QStringLiteral("?>\r\n"), QStringLiteral("?>"));
+}
+
+void PersonaliseTemplateFile(const QString& pluginFolder, const TemplateFile& file,
+                             const QString& pluginPrefix, const PluginDetails& details) {
+    const QString path = pluginFolder + QLatin1Char('/') + file.relativePath;
+    if (!file.required && !FileExists(path, false))
+        return;
+    const QString text = LoadTextFromFile(path);
+    SaveTextToFile(PersonaliseTemplateText(text, pluginPrefix, file.carriesHeader ? &details : nullptr),
+                   path);
+}

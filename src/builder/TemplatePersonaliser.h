@@ -1,0 +1,24 @@
+#pragma once
+
+#include "PluginDetails.h"
+
+#include <QString>
+#include <QStringList>
+
+// The template files the build personalises, relative to the plugin folder, in build order.
+struct TemplateFile {
+    QString relativePath;
+    bool required;
+    bool carriesHeader; // plugin.php also takes the header and the menu name
+};
+const QList<TemplateFile>& PersonalisedTemplateFiles();
+
+// The placeholders of a template text filled in: the identifier everywhere, the header and the
+// menu name where details are given, and the line break after each PHP closing tag dropped.
+QString PersonaliseTemplateText(const QString& text, const QString& pluginPrefix,
+                                const PluginDetails* details);
+
+// Personalises one file of the plugin folder in place; a missing optional file is skipped.
+// Throws FileError.
+void PersonaliseTemplateFile(const QString& pluginFolder, const TemplateFile& file,
+                             const QString& pluginPrefix, const PluginDetails& details);

@@ -1,0 +1,59 @@
+#pragma once
+
+#include "BuildRequest.h"
+#include "util/ProgramFolder.h"
+
+#include <QDialog>
+
+class Launcher;
+class MessageBoxService;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+
+// The plugin details window: the identifier and the plugin header's texts, and the build.
+class frmConvert : public QDialog {
+    Q_OBJECT
+public:
+    frmConvert(ProgramFolder programFolder, QString frontPage, QString downloadPage,
+               MessageBoxService& messages, Launcher& launcher, QWidget* parent = nullptr);
+
+    void Form_Load();
+    void GenerateIdentifier();
+    void cmdGenerateIdentifier_Click();
+    void Command1_Click();
+    void Command3_Click();
+
+    PluginDetails details() const;
+    bool isBusy() const { return busy_; }
+
+    QLineEdit* txtPluginID = nullptr;
+    QPushButton* cmdGenerateIdentifier = nullptr;
+    QLineEdit* txtPlugin_Name = nullptr;
+    QLineEdit* txtPlugin_Uri = nullptr;
+    QPlainTextEdit* txtPlugin_Description = nullptr;
+    QLineEdit* txtPlugin_Version = nullptr;
+    QLineEdit* txtPlugin_Author = nullptr;
+    QLineEdit* txtPlugin_AuthorUrl = nullptr;
+    QLineEdit* txtPlugin_License = nullptr;
+    QPushButton* Command3 = nullptr;
+    QPushButton* Command1 = nullptr;
+
+public slots:
+    void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void createControls();
+    void setBusy(bool busy);
+    BuildRequest request() const;
+
+    ProgramFolder programFolder_;
+    QString frontPage_;
+    QString downloadPage_;
+    MessageBoxService& messages_;
+    Launcher& launcher_;
+    bool busy_ = false;
+};

@@ -1,0 +1,42 @@
+#include "QtLauncher.h"
+
+#include <QDesktopServices>
+#include <QEventLoop>
+#include <QProcess>
+#include <QUrl>
+
+Launcher::Outcome QtLauncher::runAndWait(const QString& program, const QStringList& arguments,
+                                         const QString& workingFolder) {
+    Outcome outcome;
+    QProcess process;
+    process.setProgram(program);
+    process.setArguments(arguments);
+    process.setWorkingDirectory(workingFolder);
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    process.setStandardInputFile(QProcess::nullDevice());
+
+    QEventLoop loop;
+    QObject::connect(&process, &QProcess::finished, &loop, &QEventLoop::quit);
+    QObject::connect(&process, &QProcess::errorOccurred, &loop, [&](QProcess::ProcessError error) {
+        if (error == QProcess::FailedToStart || process.state() == QProcess::NotRunning)
+            loop.quit();
+    });
+    process.start();
+    if (process.state() != QProcess::NotRunning)
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+
+    outcome.started = process.error() != QProcess::FailedToStart;
+    outcome.output = QString::fromLocal8Bit(process.readAll());
+    if (!outcome.started) {
+        outcome.errorText = process.errorString();
+        return outcome;
+    }
+    if (process.exitStatus() == QProcess::CrashExit)
+        outcome.errorText = QStringLiteral("the program stopped abnormally");
+    outcome.exitCode = process.exitCode();
+    return outcome;
+}
+
+bool QtLauncher::openFolder(const QString& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}

@@ -1,0 +1,12 @@
+#pragma once
+
+#include "util/services/Launcher.h"
+
+// Runs programs with QProcess, keeping the window responsive while waiting, and opens folders
+// through the desktop.
+class QtLauncher : public Launcher {
+public:
+    Outcome runAndWait(const QString& program, const QStringList& arguments,
+                       const QString& workingFolder) override;
+    bool openFolder(const QString& path) override;
+};

@@ -1,0 +1,53 @@
+#include "Utf8Writer.h"
+
+#include "TextFile.h"
+
+#include <QFile>
+#include <QHash>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+
+// The path of each open file number, for error messages.
+QHash<int, QString>& openFiles() {
+    static QHash<int, QString> files;
+    return files;
+}
+
+} // namespace
+
+int OpenFileForAppend(const QString& path) {
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    if (fd < 0)
+        throw FileError::fromErrno(errno, QStringLiteral("Cannot open"), path);
+    openFiles().insert(fd, path);
+    return fd;
+}
+
+void WriteUTF8Text(int fileNumber, const QString& text, bool addLineBreak) {
+    QByteArray bytes = encodeUtf8Lossless(text);
+    if (addLineBreak)
+        bytes += "\r\n";
+    const QString path = openFiles().value(fileNumber);
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fileNumber, data, size_t(left));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw FileError::fromErrno(errno, QStringLiteral("Cannot write"), path);
+        }
+        data += n;
+        left -= n;
+    }
+}
+
+void CloseFile(int fileNumber) {
+    const QString path = openFiles().take(fileNumber);
+    if (::close(fileNumber) != 0)
+        throw FileError::fromErrno(errno, QStringLiteral("Cannot write"), path);
+}

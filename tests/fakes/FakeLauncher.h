@@ -1,0 +1,34 @@
+#pragma once
+
+#include "builder/services/QtLauncher.h"
+
+#include <QStringList>
+#include <functional>
+
+// Runs programs for real (so the real archiver makes real archives) unless a test scripts the
+// outcome; records every run and every folder it was asked to open, and opens none.
+class FakeLauncher : public Launcher {
+public:
+    struct Run {
+        QString program;
+        QStringList arguments;
+        QString workingFolder;
+    };
+
+    Outcome runAndWait(const QString& program, const QStringList& arguments,
+                       const QString& workingFolder) override {
+        runs.push_back({program, arguments, workingFolder});
+        if (scripted)
+            return scripted(runs.back());
+        return QtLauncher().runAndWait(program, arguments, workingFolder);
+    }
+
+    bool openFolder(const QString& path) override {
+        openedFolders << path;
+        return true;
+    }
+
+    std::function<Outcome(const Run&)> scripted;
+    QList<Run> runs;
+    QStringList openedFolders;
+};
