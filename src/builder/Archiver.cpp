@@ -17,7 +17,8 @@ QString unusedPartName(const QString& archivePath) {
     for (;;) {
         const QString candidate =
             final.absolutePath() + QStringLiteral("/.") + final.fileName() +
-            QStringLiteral(".%1.part").arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
+            QStringLiteral(".%1.part")
+                .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
         if (!QFileInfo::exists(candidate))
             return candidate;
     }
@@ -43,27 +44,32 @@ QString Archiver::findArchiver() const {
     return QStandardPaths::findExecutable(QStringLiteral("7za"));
 }
 
-void Archiver::pack(const QString& parentFolder, const QString& folderName, const QString& archivePath) {
+void Archiver::pack(const QString& parentFolder, const QString& folderName,
+                    const QString& archivePath) {
     const QString archiver = findArchiver();
     if (archiver.isEmpty())
-        throw BuildError{ENOENT, QStringLiteral("The archiver 7za was found neither in %1 nor on the "
-                                                "search path.")
-                                     .arg(programFolder_)};
+        throw BuildError{ENOENT,
+                         QStringLiteral("The archiver 7za was found neither in %1 nor on the "
+                                        "search path.")
+                             .arg(programFolder_)};
 
     const QString part = unusedPartName(archivePath);
     // The folder is named relative to its parent so the archive holds it at the top; no -r, and
     // "--" so that names starting with a dash stay names.
     const Launcher::Outcome outcome = launcher_.runAndWait(
-        archiver, {QStringLiteral("a"), QStringLiteral("-tzip"), QStringLiteral("--"), part, folderName},
+        archiver,
+        {QStringLiteral("a"), QStringLiteral("-tzip"), QStringLiteral("--"), part, folderName},
         parentFolder);
 
     auto failWith = [&](int number, const QString& why) {
         QFile::remove(part);
-        throw BuildError{number, QStringLiteral("Packing %1 into %2 failed: %3")
-                                     .arg(parentFolder + QLatin1Char('/') + folderName, archivePath, why)};
+        throw BuildError{number,
+                         QStringLiteral("Packing %1 into %2 failed: %3")
+                             .arg(parentFolder + QLatin1Char('/') + folderName, archivePath, why)};
     };
     if (!outcome.started)
-        failWith(ENOENT, QStringLiteral("%1 could not be started (%2).").arg(archiver, outcome.errorText));
+        failWith(ENOENT,
+                 QStringLiteral("%1 could not be started (%2).").arg(archiver, outcome.errorText));
     if (outcome.exitCode != 0 || !outcome.errorText.isEmpty())
         failWith(outcome.exitCode != 0 ? outcome.exitCode : EINTR,
                  QStringLiteral("7za ended with exit code %1. %2 %3")
@@ -72,6 +78,7 @@ void Archiver::pack(const QString& parentFolder, const QString& folderName, cons
                      .trimmed());
     if (!QFileInfo(part).isFile())
         failWith(ENOENT, QStringLiteral("7za made no archive."));
-    if (std::rename(QFile::encodeName(part).constData(), QFile::encodeName(archivePath).constData()) != 0)
+    if (std::rename(QFile::encodeName(part).constData(),
+                    QFile::encodeName(archivePath).constData()) != 0)
         failWith(errno, QString::fromLocal8Bit(std::strerror(errno)));
 }

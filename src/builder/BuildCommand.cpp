@@ -21,29 +21,40 @@ struct Option {
 
 const QList<Option>& options() {
     static const QList<Option> list{
-        {QStringLiteral("pages"), QStringLiteral("DIR"), QStringLiteral("Folder of the product's pages and files; only read.")},
-        {QStringLiteral("front"), QStringLiteral("FILE"), QStringLiteral("The front-end (sales) page in DIR.")},
-        {QStringLiteral("download"), QStringLiteral("FILE"), QStringLiteral("The download page in DIR.")},
-        {QStringLiteral("name"), QStringLiteral("TEXT"), QStringLiteral("Plugin name; the archive is named after it.")},
+        {QStringLiteral("pages"), QStringLiteral("DIR"),
+         QStringLiteral("Folder of the product's pages and files; only read.")},
+        {QStringLiteral("front"), QStringLiteral("FILE"),
+         QStringLiteral("The front-end (sales) page in DIR.")},
+        {QStringLiteral("download"), QStringLiteral("FILE"),
+         QStringLiteral("The download page in DIR.")},
+        {QStringLiteral("name"), QStringLiteral("TEXT"),
+         QStringLiteral("Plugin name; the archive is named after it.")},
         {QStringLiteral("uri"), QStringLiteral("TEXT"), QStringLiteral("Plugin URI.")},
         {QStringLiteral("description"), QStringLiteral("TEXT"), QStringLiteral("Description.")},
         {QStringLiteral("version"), QStringLiteral("TEXT"), QStringLiteral("Version.")},
         {QStringLiteral("author"), QStringLiteral("TEXT"), QStringLiteral("Author.")},
         {QStringLiteral("author-uri"), QStringLiteral("TEXT"), QStringLiteral("Author URI.")},
-        {QStringLiteral("license"), QStringLiteral("TEXT"), QStringLiteral("License (may be empty).")},
-        {QStringLiteral("id"), QStringLiteral("ID"), QStringLiteral("Unique identifier (default: freshly drawn, like p48217).")},
-        {QStringLiteral("template"), QStringLiteral("DIR"), QStringLiteral("Plugin template (default: plugintemplatepro beside the program).")},
-        {QStringLiteral("output"), QStringLiteral("DIR"), QStringLiteral("Output folder (default: output beside the program).")},
+        {QStringLiteral("license"), QStringLiteral("TEXT"),
+         QStringLiteral("License (may be empty).")},
+        {QStringLiteral("id"), QStringLiteral("ID"),
+         QStringLiteral("Unique identifier (default: freshly drawn, like p48217).")},
+        {QStringLiteral("template"), QStringLiteral("DIR"),
+         QStringLiteral("Plugin template (default: plugintemplatepro beside the program).")},
+        {QStringLiteral("output"), QStringLiteral("DIR"),
+         QStringLiteral("Output folder (default: output beside the program).")},
     };
     return list;
 }
 
-const QStringList kRequired{QStringLiteral("pages"), QStringLiteral("front"), QStringLiteral("download"),
-                            QStringLiteral("name"), QStringLiteral("uri"), QStringLiteral("description"),
-                            QStringLiteral("version"), QStringLiteral("author"), QStringLiteral("author-uri"),
-                            QStringLiteral("license")};
+const QStringList kRequired{QStringLiteral("pages"),      QStringLiteral("front"),
+                            QStringLiteral("download"),   QStringLiteral("name"),
+                            QStringLiteral("uri"),        QStringLiteral("description"),
+                            QStringLiteral("version"),    QStringLiteral("author"),
+                            QStringLiteral("author-uri"), QStringLiteral("license")};
 
-QString absolute(const QString& path) { return QDir::cleanPath(QFileInfo(path).absoluteFilePath()); }
+QString absolute(const QString& path) {
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
 
 bool isSameOrInside(const QString& inner, const QString& outer) {
     return inner == outer || inner.startsWith(outer + QLatin1Char('/'));
@@ -60,7 +71,8 @@ int RunBuildCommand(const QStringList& arguments, const QString& programFolder, 
     parser.addHelpOption();
     for (const Option& o : options())
         parser.addOption(QCommandLineOption(o.name, o.help, o.valueName));
-    parser.addOption(QCommandLineOption(QStringLiteral("yes"), QStringLiteral("Replace an existing archive of the same name.")));
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("yes"), QStringLiteral("Replace an existing archive of the same name.")));
 
     if (!parser.parse(arguments)) {
         err << "ostrel-build: " << parser.errorText() << "\n";
@@ -80,17 +92,21 @@ int RunBuildCommand(const QStringList& arguments, const QString& programFolder, 
     const ProgramFolder program(programFolder);
     BuildRequest r;
     r.pagesFolder = absolute(parser.value(QStringLiteral("pages")));
-    r.templateFolder = absolute(parser.isSet(QStringLiteral("template")) ? parser.value(QStringLiteral("template"))
-                                                                      : program.templateFolder());
-    r.outputFolder = absolute(parser.isSet(QStringLiteral("output")) ? parser.value(QStringLiteral("output"))
-                                                                   : program.outputFolder());
+    r.templateFolder =
+        absolute(parser.isSet(QStringLiteral("template")) ? parser.value(QStringLiteral("template"))
+                                                          : program.templateFolder());
+    r.outputFolder =
+        absolute(parser.isSet(QStringLiteral("output")) ? parser.value(QStringLiteral("output"))
+                                                        : program.outputFolder());
     r.programFolder = program.path();
     r.frontPage = absolute(QDir(r.pagesFolder).filePath(parser.value(QStringLiteral("front"))));
-    r.downloadPage = absolute(QDir(r.pagesFolder).filePath(parser.value(QStringLiteral("download"))));
-    r.details = {parser.value(QStringLiteral("name")),        parser.value(QStringLiteral("uri")),
-                 parser.value(QStringLiteral("description")), parser.value(QStringLiteral("version")),
-                 parser.value(QStringLiteral("author")),      parser.value(QStringLiteral("author-uri")),
-                 parser.value(QStringLiteral("license"))};
+    r.downloadPage =
+        absolute(QDir(r.pagesFolder).filePath(parser.value(QStringLiteral("download"))));
+    r.details = {
+        parser.value(QStringLiteral("name")),        parser.value(QStringLiteral("uri")),
+        parser.value(QStringLiteral("description")), parser.value(QStringLiteral("version")),
+        parser.value(QStringLiteral("author")),      parser.value(QStringLiteral("author-uri")),
+        parser.value(QStringLiteral("license"))};
     r.pluginPrefix = parser.isSet(QStringLiteral("id"))
                          ? parser.value(QStringLiteral("id"))
                          : QStringLiteral("p%1%2").arg(RandomNumber(999)).arg(RandomNumber(999));
@@ -102,7 +118,8 @@ int RunBuildCommand(const QStringList& arguments, const QString& programFolder, 
     if (!QFileInfo(r.pagesFolder).isDir())
         return fail(QStringLiteral("%1 is not a folder.").arg(r.pagesFolder));
     if (isSameOrInside(r.outputFolder, r.pagesFolder))
-        return fail(QStringLiteral("The output folder %1 must not lie inside the pages folder.").arg(r.outputFolder));
+        return fail(QStringLiteral("The output folder %1 must not lie inside the pages folder.")
+                        .arg(r.outputFolder));
     const QString problem = FindRequestProblem(r.details, r.pluginPrefix);
     if (!problem.isEmpty())
         return fail(problem);

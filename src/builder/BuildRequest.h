@@ -13,7 +13,7 @@ struct BuildRequest {
     QString frontPage;      // full paths of the two pages to convert
     QString downloadPage;
     PluginDetails details;
-    QString pluginPrefix;   // the identifier: the plugin's folder name and key
+    QString pluginPrefix; // the identifier: the plugin's folder name and key
 
     QString pluginFolder() const { return outputFolder + QLatin1Char('/') + pluginPrefix; }
 };

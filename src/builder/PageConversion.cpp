@@ -18,7 +18,8 @@ constexpr QChar kQuote = QLatin1Char('"');
 
 QString rewriteOneByOne(QString text, const QStringList& assets, const QString& urlPrefix) {
     for (const QString& asset : assets)
-        text.replace(kQuote + asset + kQuote, kQuote + urlPrefix + asset + kQuote, Qt::CaseSensitive);
+        text.replace(kQuote + asset + kQuote, kQuote + urlPrefix + asset + kQuote,
+                     Qt::CaseSensitive);
     return text;
 }
 
@@ -86,7 +87,7 @@ private:
     const QString& prefix_;
     QSet<QString> wanted_;
     std::vector<qsizetype> quotes_;
-    std::vector<int> prefixCount_;         // how often the prefix went in front of each stretch
+    std::vector<int> prefixCount_;             // how often the prefix went in front of each stretch
     QHash<QString, std::vector<int>> holding_; // asset text -> stretches holding it, in order
 };
 
@@ -111,7 +112,8 @@ QString AssetUrlPrefix(const QString& pluginPrefix) {
            QStringLiteral("/modules/template/");
 }
 
-QString RewriteAssetPaths(const QString& text, const QStringList& assets, const QString& urlPrefix) {
+QString RewriteAssetPaths(const QString& text, const QStringList& assets,
+                          const QString& urlPrefix) {
     if (assets.isEmpty() || urlPrefix.isEmpty())
         return text;
     const bool quotesStay = !urlPrefix.contains(kQuote) &&

@@ -19,8 +19,9 @@ const QString kPageFolder = QStringLiteral("modules/template");
 void copyOrFail(const QString& from, const QString& to, const QString& what) {
     const CopyReport report = CopyFolder(from, to);
     if (!report.ok())
-        throw BuildError{EIO, QStringLiteral("Cannot copy %1 into %2: %3")
-                                  .arg(what, to, report.failures.mid(0, 3).join(QStringLiteral("; ")))};
+        throw BuildError{EIO,
+                         QStringLiteral("Cannot copy %1 into %2: %3")
+                             .arg(what, to, report.failures.mid(0, 3).join(QStringLiteral("; ")))};
 }
 
 } // namespace
@@ -42,7 +43,8 @@ QString PluginBuilder::build(const BuildRequest& request) {
 
     const QString archive = ArchivePath(request);
     Pause(1);
-    Archiver(launcher_, request.programFolder).pack(request.outputFolder, request.pluginPrefix, archive);
+    Archiver(launcher_, request.programFolder)
+        .pack(request.outputFolder, request.pluginPrefix, archive);
     // Only now that the archiver has ended and the archive is complete does the folder go.
     KillFolder(request.pluginFolder());
     return archive;
@@ -52,7 +54,8 @@ void PluginBuilder::checkTemplate(const BuildRequest& request) const {
     for (const TemplateFile& file : PersonalisedTemplateFiles()) {
         const QString path = request.templateFolder + QLatin1Char('/') + file.relativePath;
         if (file.required && !FileExists(path, false))
-            throw BuildError{ENOENT, QStringLiteral("The plugin template lacks the required file %1").arg(path)};
+            throw BuildError{
+                ENOENT, QStringLiteral("The plugin template lacks the required file %1").arg(path)};
     }
 }
 
@@ -75,7 +78,8 @@ void PluginBuilder::assemblePluginFolder(const BuildRequest& request) {
 }
 
 void PluginBuilder::convertPages(const BuildRequest& request) const {
-    const QString pageFolder = request.pluginFolder() + QLatin1Char('/') + kPageFolder + QLatin1Char('/');
+    const QString pageFolder =
+        request.pluginFolder() + QLatin1Char('/') + kPageFolder + QLatin1Char('/');
     ConvertPage(request.frontPage, FrontTags(), assets_, request.pluginPrefix,
                 pageFolder + QStringLiteral("converted_index.php"));
     ConvertPage(request.downloadPage, BackTags(), assets_, request.pluginPrefix,
@@ -84,5 +88,6 @@ void PluginBuilder::convertPages(const BuildRequest& request) const {
 
 void PluginBuilder::personaliseTemplate(const BuildRequest& request) const {
     for (const TemplateFile& file : PersonalisedTemplateFiles())
-        PersonaliseTemplateFile(request.pluginFolder(), file, request.pluginPrefix, request.details);
+        PersonaliseTemplateFile(request.pluginFolder(), file, request.pluginPrefix,
+                                request.details);
 }

@@ -32,6 +32,6 @@ void PersonaliseTemplateFile(const QString& pluginFolder, const TemplateFile& fi
     if (!file.required && !FileExists(path, false))
         return;
     const QString text = LoadTextFromFile(path);
-    SaveTextToFile(PersonaliseTemplateText(text, pluginPrefix, file.carriesHeader ? &details : nullptr),
-                   path);
+    SaveTextToFile(
+        PersonaliseTemplateText(text, pluginPrefix, file.carriesHeader ? &details : nullptr), path);
 }

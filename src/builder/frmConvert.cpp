@@ -22,7 +22,8 @@ QLabel* label(QWidget* parent, const QString& text, const QRect& place) {
 }
 
 // A box named for screen readers by the label beside it.
-template <typename Box> Box* labelledBox(QWidget* parent, const QString& caption, int top, int width, int height = 24) {
+template <typename Box>
+Box* labelledBox(QWidget* parent, const QString& caption, int top, int width, int height = 24) {
     QLabel* l = label(parent, caption, QRect(15, top, 110, 24));
     auto* box = new Box(parent);
     box->setGeometry(130, top, width, height);
@@ -45,7 +46,8 @@ frmConvert::frmConvert(ProgramFolder programFolder, QString frontPage, QString d
     : QDialog(parent), programFolder_(std::move(programFolder)), frontPage_(std::move(frontPage)),
       downloadPage_(std::move(downloadPage)), messages_(messages), launcher_(launcher) {
     createControls();
-    connect(cmdGenerateIdentifier, &QPushButton::clicked, this, [this] { cmdGenerateIdentifier_Click(); });
+    connect(cmdGenerateIdentifier, &QPushButton::clicked, this,
+            [this] { cmdGenerateIdentifier_Click(); });
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
     connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
     Form_Load();
@@ -66,9 +68,10 @@ void frmConvert::createControls() {
 
     auto* details = new QGroupBox(QStringLiteral(" Enter Your Plugin Details      "), this);
     details->setGeometry(15, 60, 964, 375);
-    details->setStyleSheet(
-        QStringLiteral("QGroupBox { font-family: Verdana, 'DejaVu Sans'; font-size: 9.75pt; font-weight: bold; }"));
-    label(details, QStringLiteral("Enter the details of your plugin below:"), QRect(15, 28, 500, 22));
+    details->setStyleSheet(QStringLiteral("QGroupBox { font-family: Verdana, 'DejaVu Sans'; "
+                                          "font-size: 9.75pt; font-weight: bold; }"));
+    label(details, QStringLiteral("Enter the details of your plugin below:"),
+          QRect(15, 28, 500, 22));
     txtPlugin_Name = labelledBox<QLineEdit>(details, QStringLiteral("Plugin Name:"), 58, 420);
     auto* nameNote = label(details,
                            QStringLiteral("Please Keep this Name as Short as Possible. Allowed "
@@ -76,7 +79,8 @@ void frmConvert::createControls() {
                            QRect(565, 52, 385, 40));
     nameNote->setWordWrap(true);
     txtPlugin_Uri = labelledBox<QLineEdit>(details, QStringLiteral("Plugin URI:"), 96, 420);
-    txtPlugin_Description = labelledBox<QPlainTextEdit>(details, QStringLiteral("Description:"), 134, 420, 90);
+    txtPlugin_Description =
+        labelledBox<QPlainTextEdit>(details, QStringLiteral("Description:"), 134, 420, 90);
     txtPlugin_Description->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txtPlugin_Description->setTabChangesFocus(true);
     txtPlugin_Version = labelledBox<QLineEdit>(details, QStringLiteral("Version:"), 236, 120);
@@ -90,9 +94,10 @@ void frmConvert::createControls() {
     Command1->setAutoDefault(false);
     cmdGenerateIdentifier->setAutoDefault(false);
 
-    QWidget* order[] = {txtPluginID,      Command3,          cmdGenerateIdentifier, txtPlugin_Name,
-                        txtPlugin_Uri,    txtPlugin_Description, txtPlugin_Version, txtPlugin_Author,
-                        txtPlugin_AuthorUrl, txtPlugin_License, Command1};
+    QWidget* order[] = {txtPluginID,       Command3,         cmdGenerateIdentifier,
+                        txtPlugin_Name,    txtPlugin_Uri,    txtPlugin_Description,
+                        txtPlugin_Version, txtPlugin_Author, txtPlugin_AuthorUrl,
+                        txtPlugin_License, Command1};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
     txtPluginID->setFocus();
@@ -115,14 +120,19 @@ void frmConvert::GenerateIdentifier() {
     txtPluginID->setText(QStringLiteral("p%1%2").arg(a).arg(b));
 }
 
-void frmConvert::cmdGenerateIdentifier_Click() { GenerateIdentifier(); }
+void frmConvert::cmdGenerateIdentifier_Click() {
+    GenerateIdentifier();
+}
 
-void frmConvert::Command1_Click() { close(); }
+void frmConvert::Command1_Click() {
+    close();
+}
 
 PluginDetails frmConvert::details() const {
-    return {txtPlugin_Name->text(),         txtPlugin_Uri->text(),     txtPlugin_Description->toPlainText(),
-            txtPlugin_Version->text(),      txtPlugin_Author->text(),  txtPlugin_AuthorUrl->text(),
-            txtPlugin_License->text()};
+    return {
+        txtPlugin_Name->text(),    txtPlugin_Uri->text(),    txtPlugin_Description->toPlainText(),
+        txtPlugin_Version->text(), txtPlugin_Author->text(), txtPlugin_AuthorUrl->text(),
+        txtPlugin_License->text()};
 }
 
 BuildRequest frmConvert::request() const {
@@ -173,7 +183,8 @@ void frmConvert::Command3_Click() {
 void frmConvert::setBusy(bool busy) {
     busy_ = busy;
     Command3->setText(busy ? QStringLiteral("Please Wait...") : QStringLiteral("Create Plugin"));
-    for (QWidget* w : std::initializer_list<QWidget*>{Command3, txtPluginID, cmdGenerateIdentifier, Command1})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{Command3, txtPluginID, cmdGenerateIdentifier, Command1})
         w->setEnabled(!busy);
 }
 

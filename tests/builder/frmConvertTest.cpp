@@ -1,1 +1,166 @@
+#include "builder/frmConvert.h"
+#include "fakes/FakeLauncher.h"
+#include "fakes/FakeServices.h"
+#include "support/TempFolder.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+// A program folder with a small template and a loaded page folder.
+class frmConvertTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (const char* file : {"plugin.php", "modules/cpt.php", "modules/cpt_template_loader.php",
+                                 "modules/template/template.php"})
+            root.write(QStringLiteral("program/plugintemplatepro/") + QString::fromLatin1(file),
+                       "<?php // #prefix#\r\n?>\r\n#header#");
+        root.write(QStringLiteral("program/tmp/index.html"), "<img src=\"a.png\"> #FRONT#");
+        root.write(QStringLiteral("program/tmp/download.html"), "#BACK#");
+        root.write(QStringLiteral("program/tmp/a.png"), "png");
+        QDir().mkpath(program.outputFolder());
+        window = std::make_unique<frmConvert>(program, program.workFolder() + "/index.html",
+                                              program.workFolder() + "/download.html", messages,
+                                              launcher);
+    }
+
+    QString archive() const { return program.outputFolder() + QStringLiteral("/myplugin.zip"); }
+
+    TempFolder root;
+    ProgramFolder program{root / QStringLiteral("program")};
+    FakeMessageBox messages;
+    FakeLauncher launcher;
+    std::unique_ptr<frmConvert> window;
+};
+
+TEST_F(frmConvertTest, OpensWithItsDefaultTextsAndAFreshIdentifier) {
+    EXPECT_EQ(window->windowTitle(), QStringLiteral("Create Plugin"));
+    EXPECT_EQ(window->txtPlugin_Name->text(), QStringLiteral("My Plugin"));
+    EXPECT_EQ(window->txtPlugin_Description->toPlainText(),
+              QStringLiteral("Enter your description..."));
+    EXPECT_EQ(window->txtPlugin_Version->text(), QStringLiteral("1.0"));
+    EXPECT_EQ(window->txtPlugin_Author->text(), QStringLiteral("Enter Your Name..."));
+    EXPECT_EQ(window->txtPlugin_AuthorUrl->text(), QStringLiteral("Enter Your Url ..."));
+    EXPECT_EQ(window->txtPlugin_License->text(), QStringLiteral("GPL"));
+    EXPECT_FALSE(window->txtPlugin_Uri->text().isEmpty());
+    const QRegularExpression drawn(QStringLiteral("^p[0-9]{2,6}$"));
+    EXPECT_TRUE(drawn.match(window->txtPluginID->text()).hasMatch());
+    EXPECT_EQ(window->txtPlugin_AuthorUrl->accessibleName(), QStringLiteral("Author Url:"));
+    EXPECT_EQ(window->txtPluginID->accessibleName(), QStringLiteral("Unique Identifier"));
+}
+
+TEST_F(frmConvertTest, GenerateNewChangesOnlyTheIdentifier) {
+    window->txtPlugin_Name->setText(QStringLiteral("Typed"));
+    QSet<QString> seen;
+    for (int i = 0; i < 20; ++i) {
+        window->cmdGenerateIdentifier->click();
+        seen << window->txtPluginID->text();
+    }
+    EXPECT_GT(seen.size(), 1);
+    EXPECT_EQ(window->txtPlugin_Name->text(), QStringLiteral("Typed"));
+}
+
+TEST_F(frmConvertTest, RefusalsComeInTheImportantBoxAndChangeNothing) {
+    const auto refuse = [&](const std::function<void()>& edit, const QString& textPart) {
+        window->Form_Load();
+        edit();
+        messages.shown.clear();
+        window->Command3_Click();
+        ASSERT_EQ(messages.shown.size(), 1);
+        EXPECT_EQ(messages.shown[0].title, QStringLiteral("Important"));
+        EXPECT_TRUE(messages.shown[0].text.contains(textPart))
+            << messages.shown[0].text.toStdString();
+    };
+    refuse([&] { window->txtPlugin_Author->clear(); },
+           QStringLiteral("All the fields are required."));
+    refuse([&] { window->txtPluginID->clear(); }, QStringLiteral("identifier"));
+    refuse([&] { window->txtPluginID->setText(QStringLiteral("../escape")); },
+           QStringLiteral("identifier"));
+    refuse([&] { window->txtPlugin_Name->setText(QStringLiteral("a/b")); },
+           QStringLiteral("archive"));
+    refuse([&] { window->txtPlugin_Description->setPlainText(QStringLiteral("x */ y")); },
+           QStringLiteral("Description"));
+    EXPECT_TRUE(launcher.runs.isEmpty());
+    EXPECT_TRUE(QDir(program.outputFolder()).isEmpty());
+}
+
+TEST_F(frmConvertTest, CreatePluginBuildsTheArchiveReportsDoneAndOpensTheOutput) {
+    window->txtPluginID->setText(QStringLiteral("p42"));
+    window->Command3->click();
+    ASSERT_EQ(messages.titles(), QStringList{QStringLiteral("Done")});
+    EXPECT_EQ(messages.shown[0].text,
+              QStringLiteral(
+                  "Done! Your plugin is ready. The software will now open the output window."));
+    EXPECT_TRUE(QFileInfo(archive()).isFile());
+    EXPECT_FALSE(QFileInfo::exists(program.outputFolder() + QStringLiteral("/p42")));
+    EXPECT_EQ(launcher.openedFolders, QStringList{program.outputFolder()});
+    EXPECT_EQ(window->Command3->text(), QStringLiteral("Create Plugin"));
+    EXPECT_TRUE(window->Command3->isEnabled());
+    EXPECT_TRUE(window->Command1->isEnabled());
+}
+
+TEST_F(frmConvertTest, TheWindowIsBusyWhileTheArchiverRuns) {
+    QStringList seen;
+    launcher.scripted = [&](const FakeLauncher::Run& run) {
+        seen << window->Command3->text();
+        for (QWidget* w :
+             {static_cast<QWidget*>(window->Command3), static_cast<QWidget*>(window->txtPluginID),
+              static_cast<QWidget*>(window->cmdGenerateIdentifier),
+              static_cast<QWidget*>(window->Command1)})
+            EXPECT_FALSE(w->isEnabled());
+        window->reject(); // closing is refused while busy
+        EXPECT_TRUE(window->isBusy());
+        return QtLauncher().runAndWait(run.program, run.arguments, run.workingFolder);
+    };
+    window->Command3_Click();
+    EXPECT_EQ(seen, QStringList{QStringLiteral("Please Wait...")});
+}
+
+TEST_F(frmConvertTest, AnExistingArchiveIsReplacedOnlyWhenTheUserSaysYes) {
+    root.write(QStringLiteral("program/output/myplugin.zip"), "older archive");
+    messages.answers = {MsgResult::No};
+    window->Command3_Click();
+    ASSERT_EQ(messages.shown.size(), 1);
+    EXPECT_EQ(messages.shown[0].style, MsgStyle::YesNoQuestion);
+    EXPECT_TRUE(messages.shown[0].text.contains(archive()));
+    EXPECT_EQ(readBytes(archive()), QByteArray("older archive"));
+    EXPECT_TRUE(launcher.runs.isEmpty());
+
+    messages.shown.clear();
+    messages.answers = {MsgResult::Yes};
+    window->Command3_Click();
+    EXPECT_EQ(messages.titles(),
+              (QStringList{QStringLiteral("Replace Plugin"), QStringLiteral("Done")}));
+    EXPECT_TRUE(readBytes(archive()).startsWith("PK"));
+}
+
+TEST_F(frmConvertTest, AFailedArchiverIsAnErrorNeverDoneAndTheOldArchiveStays) {
+    root.write(QStringLiteral("program/output/myplugin.zip"), "older archive");
+    launcher.scripted = [](const FakeLauncher::Run&) {
+        Launcher::Outcome outcome;
+        outcome.started = true;
+        outcome.exitCode = 2;
+        outcome.output = QStringLiteral("ERROR: disk full");
+        return outcome;
+    };
+    window->txtPluginID->setText(QStringLiteral("p42"));
+    window->Command3_Click();
+    ASSERT_EQ(messages.titles(),
+              (QStringList{QStringLiteral("Replace Plugin"), QStringLiteral("Error")}));
+    EXPECT_TRUE(messages.shown[1].text.startsWith(
+        QStringLiteral("Error during plugin creation. Error Number:2 Description:")));
+    EXPECT_TRUE(messages.shown[1].text.contains(QStringLiteral("disk full")));
+    EXPECT_EQ(readBytes(archive()), QByteArray("older archive"));
+    EXPECT_TRUE(QFileInfo(program.outputFolder() + QStringLiteral("/p42/plugin.php")).isFile());
+    EXPECT_TRUE(launcher.openedFolders.isEmpty());
+    // Usable again: the user can mend the cause and try once more.
+    EXPECT_TRUE(window->Command3->isEnabled());
+    EXPECT_FALSE(window->isBusy());
+}
+
+} // namespace

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include "QtPrinters.h"
+
 // A scratch folder for one test, removed afterwards (undeletable marks included).
 class TempFolder {
 public:
