@@ -84,6 +84,8 @@ void Form2::ResetWorkspace() {
 }
 
 void Form2::RefreshPageList() {
+    if (saving_)
+        return; // the page being saved keeps its place until its markup is written
     switch (pageList_.refresh(workspace_.workFolder())) {
     case PageListMonitor::Outcome::NoWorkFolder:
         return;
@@ -222,7 +224,9 @@ void Form2::cmdRemove_Click(int index) {
 }
 
 void Form2::Combo1_Click() {
-    WebBrowser1->Navigate2(Combo1->currentText());
+    // While a page is being edited the browser keeps it: showing another would lose the edits.
+    if (!isEditing())
+        WebBrowser1->Navigate2(Combo1->currentText());
 }
 
 void Form2::Command3_Click() {

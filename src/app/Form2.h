@@ -1,7 +1,10 @@
 #pragma once
 
+#include "Form2Layout.h"
 #include "PageListMonitor.h"
+#include "Twips.h"
 #include "Workspace.h"
+#include "editor/WebBrowser.h"
 #include "util/ProgramFolder.h"
 
 #include <QWidget>
@@ -11,28 +14,30 @@
 class FolderSelector;
 class InputBoxService;
 class MessageBoxService;
+class QAction;
 class QComboBox;
 class QFrame;
 class QGroupBox;
 class QLabel;
 class QMenu;
-class QAction;
+class QMimeData;
 class QPushButton;
-class QResizeEvent;
 class QTimer;
-class WebBrowser;
 
-// The dialogs the main window uses, supplied by whoever creates it.
+// The dialogs and windows the main window uses, supplied by whoever creates it.
 struct Form2Services {
     MessageBoxService& messages;
     InputBoxService& input;
     FolderSelector& folders;
     // Shows the plugin details window for the two designated pages, modally.
     std::function<void(const QString& frontPage, const QString& downloadPage)> openConvertWindow;
+    // Shows the quick help, modally.
+    std::function<void()> openQuickHelp;
 };
 
 // The main window: loads a folder of pages into the working folder, keeps the page list
-// current, and holds the front-end and download page designations.
+// current, holds the front-end and download page designations, and lets the user edit the
+// designated pages in place.
 class Form2 : public QWidget {
     Q_OBJECT
 public:
@@ -42,14 +47,20 @@ public:
     ~Form2() override;
 
     const Workspace& workspace() const { return workspace_; }
-    WebBrowser& browser() const { return *WebBrowser1; }
 
     // The designated page of index 0 (front-end) or 1 (download), as its label shows it.
     QString designatedPage(int index) const;
     bool isDesignated(int index) const;
+    bool isEditing() const;
+    bool isSaving() const { return saving_; }
+
+    // Replaces a text in the page as the browser now holds it and stores the page.
+    void SavePage(const QString& sTextToFind, const QString& sTextToReplace, bool blnRefreshPage);
 
     // Handlers, one per event of the window's controls.
     void Form_Load();
+    void Form_Activate();
+    void Form_Resize();
     void ResetWorkspace();
     void RefreshPageList();
     void ShowDeliveryReminder();
@@ -60,7 +71,14 @@ public:
     void cmdSetasDownloadPage_Click();
     void cmdRemove_Click(int index);
     void Combo1_Click();
+    void Command2_Click();
     void Command3_Click();
+    void cmdInsertFront_Click();
+    void cmdInsertBack_Click();
+    void lblHelp_Click();
+    void WebBrowser1_DownloadComplete();
+    void Form_OLEDragDrop(const QStringList& files);
+    void Combo1_OLEDragDrop(const QStringList& files);
     void tmrHTMLSourceMonitor_Timer();
     void tmrRemoveMsgs_Timer();
 
@@ -86,6 +104,8 @@ public:
     QPushButton* Command3 = nullptr;
     QGroupBox* frShortcuts = nullptr;
     QLabel* Label2 = nullptr;
+    QPushButton* cmdInsertFront = nullptr;
+    QPushButton* cmdInsertBack = nullptr;
     QMenu* mnuPopup = nullptr;
     QAction* mnuLoadUsingBrowser = nullptr;
     QAction* mnuLoadUsingLocation = nullptr;
@@ -95,18 +115,37 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void createControls();
     void connectHandlers();
+    void place(QWidget* widget, const QRectF& twips);
     void setDesignation(int index);
     void loadFolder(const QString& folder);
     bool refuseSource(const QString& folder);
     void reportCopyFailures(const QString& source, const QStringList& failures);
     void showError(const QString& text);
     bool readDesignatedPage(int index, QString& text);
+    void setEditControls(bool editing);
+    void leaveEditMode(const QString& page);
+    void saveWithWorkaround(const QString& page);
+    void saveIfChanged(const QString& page);
+    bool writePage(const QString& page, const WebBrowser::PageMarkup& markup);
+    void finishSave(const QString& page);
 
     Workspace workspace_;
     Form2Services services_;
     PageListMonitor pageList_;
+    TwipsScale scale_;
+    Form2Layout layout_;
+    QString editBaseline_; // the markup of the page when editing began
+    bool baselineWanted_ = false;
+    bool saving_ = false; // a save waits for the browser's markup
 };
+
+// The local files a drag carries; empty when it carries no file list.
+QStringList droppedFiles(const QMimeData* data);

@@ -1,7 +1,6 @@
 // The main window's controls at their design places, and the wiring of their events.
 #include "Form2.h"
 
-#include "Twips.h"
 #include "editor/WebBrowser.h"
 
 #include <QAction>
@@ -9,8 +8,11 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QResizeEvent>
+#include <QScreen>
 #include <QTimer>
 
 namespace {
@@ -35,43 +37,49 @@ void setFontStyle(QWidget* widget, bool bold, double pointSize = 0, bool underli
     widget->setFont(font);
 }
 
-QLabel* label(QWidget* parent, const QString& text, const QRect& place) {
+QLabel* label(QWidget* parent, const QString& text) {
     auto* l = new QLabel(text, parent);
     l->setTextFormat(Qt::PlainText); // page paths are shown as they are, never as markup
-    l->setGeometry(place);
     return l;
 }
 
-QPushButton* button(QWidget* parent, const QString& caption, const QRect& place) {
+QPushButton* button(QWidget* parent, const QString& caption) {
     auto* b = new QPushButton(caption, parent);
     b->setAccessibleName(caption);
-    b->setGeometry(place);
     return b;
 }
 
-QGroupBox* frame(QWidget* parent, const QString& caption, const QRect& place) {
+QGroupBox* frame(QWidget* parent, const QString& caption) {
     auto* f = new QGroupBox(caption, parent);
     f->setStyleSheet(QStringLiteral("QGroupBox { font-weight: bold; }"));
     f->setAccessibleName(caption.trimmed());
-    f->setGeometry(place);
     return f;
 }
 
 } // namespace
 
+void Form2::place(QWidget* widget, const QRectF& twips) {
+    widget->setGeometry(scale_.toPixels(twips));
+}
+
 void Form2::createControls() {
     setObjectName(QStringLiteral("Form2"));
-    resize(twipsToPixels(16395), twipsToPixels(10815));
+    scale_ = TwipsScale(logicalDpiX());
     setAcceptDrops(true);
+    // The design's fonts are small; the platform's default would not fit the design places.
+    QFont small = font();
+    small.setPointSizeF(8.25);
+    setFont(small);
 
     Picture2 = new QFrame(this);
-    Picture2->setGeometry(twipsRect(0, 0, 16395, 870));
+    place(Picture2, {0, 0, 16395, 870});
     Picture2->setAutoFillBackground(true);
     QPalette header = Picture2->palette();
     header.setColor(QPalette::Window, rgb(64, 64, 64));
     Picture2->setPalette(header);
 
-    lblAppName = label(Picture2, QString(), twipsRect(495, 225, 4335, 375));
+    lblAppName = label(Picture2, QString());
+    place(lblAppName, {495, 225, 4335, 375});
     setTextColor(lblAppName, Qt::white);
     QFont titleFont = lblAppName->font();
     titleFont.setFamilies({QStringLiteral("Trebuchet MS"), QStringLiteral("DejaVu Sans")});
@@ -79,10 +87,11 @@ void Form2::createControls() {
     titleFont.setPointSizeF(15.75);
     lblAppName->setFont(titleFont);
 
-    lblBy = label(Picture2, QString(), QRect());
+    lblBy = label(Picture2, QString());
     lblBy->setVisible(false);
 
-    lblPageSelected = label(Picture2, QString(), twipsRect(10485, 315, 2715, 285));
+    lblPageSelected = label(Picture2, QString());
+    place(lblPageSelected, {10485, 315, 2715, 285});
     setTextColor(lblPageSelected, rgb(192, 255, 255));
     lblPageSelected->setVisible(false);
 
@@ -90,20 +99,20 @@ void Form2::createControls() {
     Combo1->setEditable(true);
     Combo1->setInsertPolicy(QComboBox::NoInsert);
     Combo1->setAccessibleName(QStringLiteral("Page"));
-    Combo1->setGeometry(twipsRect(405, 1035, 8610, 315));
+    Combo1->setAcceptDrops(true);
+    Combo1->lineEdit()->setAcceptDrops(false); // file drops go to the list, not into its text
+    Combo1->installEventFilter(this);
 
-    Command5 = button(this, QStringLiteral("+"), twipsRect(9180, 945, 465, 420));
+    Command5 = button(this, QStringLiteral("+"));
     Command5->setToolTip(QStringLiteral("Load HTML Folder"));
     Command5->setAccessibleDescription(QStringLiteral("Load HTML Folder"));
-    cmdSetasFE =
-        button(this, QStringLiteral("Set as Front-End Page"), twipsRect(9810, 945, 1950, 420));
-    cmdSetasDownloadPage =
-        button(this, QStringLiteral("Set as Download Page"), twipsRect(11790, 945, 1995, 420));
-    Command2 = button(this, QStringLiteral("Edit Page"), twipsRect(13950, 945, 2175, 420));
-    Command1 = button(this, QString(), twipsRect(17910, 945, 1635, 420));
+    cmdSetasFE = button(this, QStringLiteral("Set as Front-End Page"));
+    cmdSetasDownloadPage = button(this, QStringLiteral("Set as Download Page"));
+    Command2 = button(this, QStringLiteral("Edit Page"));
+    Command1 = button(this, QString());
     Command1->setVisible(false);
 
-    lblHelp = button(this, QStringLiteral("Help"), twipsRect(16830, 1035, 735, 240));
+    lblHelp = button(this, QStringLiteral("Help"));
     lblHelp->setFlat(true);
     lblHelp->setCursor(Qt::PointingHandCursor);
     setTextColor(lblHelp, rgb(0, 128, 0));
@@ -111,45 +120,57 @@ void Form2::createControls() {
 
     if (QWidget* view = WebBrowser1->view()) {
         view->setParent(this);
-        view->setGeometry(twipsRect(405, 1440, 19590, 5775));
         view->setAccessibleName(QStringLiteral("Page preview"));
     }
 
-    frSelected = frame(this, QStringLiteral(" Pages"), twipsRect(450, 7425, 11850, 1815));
-    Label4 = label(frSelected, QStringLiteral("Front-End Page:"), twipsRect(225, 360, 1500, 285));
-    Label5 = label(frSelected, QStringLiteral("Download Page:"), twipsRect(225, 720, 1500, 285));
+    frSelected = frame(this, QStringLiteral(" Pages"));
+    Label4 = label(frSelected, QStringLiteral("Front-End Page:"));
+    place(Label4, {225, 360, 1500, 285});
+    Label5 = label(frSelected, QStringLiteral("Download Page:"));
+    place(Label5, {225, 720, 1500, 285});
     for (QLabel* l : {Label4, Label5})
         setFontStyle(l, true);
-    lblSelectedPage[0] = label(frSelected, QString(), twipsRect(1845, 360, 7845, 285));
-    lblSelectedPage[1] = label(frSelected, QString(), twipsRect(1845, 720, 7845, 285));
-    cmdRemove[0] = button(frSelected, QStringLiteral("Remove"), twipsRect(10620, 360, 1095, 285));
-    cmdRemove[1] = button(frSelected, QStringLiteral("Remove"), twipsRect(10620, 675, 1095, 285));
+    lblSelectedPage[0] = label(frSelected, QString());
+    place(lblSelectedPage[0], {1845, 360, 7845, 285});
+    lblSelectedPage[1] = label(frSelected, QString());
+    place(lblSelectedPage[1], {1845, 720, 7845, 285});
+    cmdRemove[0] = button(frSelected, QStringLiteral("Remove"));
+    place(cmdRemove[0], {10620, 360, 1095, 285});
+    cmdRemove[1] = button(frSelected, QStringLiteral("Remove"));
+    place(cmdRemove[1], {10620, 675, 1095, 285});
     cmdRemove[0]->setAccessibleDescription(QStringLiteral("Remove the front-end page"));
     cmdRemove[1]->setAccessibleDescription(QStringLiteral("Remove the download page"));
     for (int i = 0; i < 2; ++i)
         cmdRemove_Click(i); // the unset texts, clear buttons disabled
     Label9 = label(frSelected,
                    QStringLiteral("Important: Your Front-End Page Needs to have the following tag: "
-                                  "#FRONT#. Your download page needs to have this one: #BACK#."),
-                   twipsRect(270, 1080, 10320, 240));
+                                  "#FRONT#. Your download page needs to have this one: #BACK#."));
+    place(Label9, {270, 1080, 10320, 240});
     setTextColor(Label9, rgb(0, 0, 192));
     Label7 = label(frSelected,
                    QStringLiteral("You can add these tags to your documents by using the \"Edit "
-                                  "Page\" button. Please read the user manual for more details."),
-                   twipsRect(270, 1395, 10320, 240));
+                                  "Page\" button. Please read the user manual for more details."));
+    place(Label7, {270, 1395, 10320, 240});
 
-    Command3 = button(this, QStringLiteral("Convert to WordPress Plugin"),
-                      twipsRect(12465, 7650, 7485, 1455));
+    Command3 = button(this, QStringLiteral("Convert to WordPress Plugin"));
+    place(Command3, {12465, 7650, 7485, 1455});
     setFontStyle(Command3, true, 9.75);
 
     frShortcuts =
-        frame(this, QStringLiteral("Shortcuts (Remember to click the \"Edit Page\" Button First)"),
-              twipsRect(495, 9315, 19590, 1050));
+        frame(this, QStringLiteral("Shortcuts (Remember to click the \"Edit Page\" Button First)"));
     Label2 = label(frShortcuts,
                    QStringLiteral("Notice: Some pages may look different in this browser than how "
-                                  "you see them under Google Chrome or Firefox but it's ok."),
-                   twipsRect(360, 585, 15585, 240));
+                                  "you see them under Google Chrome or Firefox but it's ok."));
+    place(Label2, {360, 705, 15585, 240});
     setTextColor(Label2, rgb(0, 64, 0));
+    cmdInsertFront = button(frShortcuts, QStringLiteral("Insert #FRONT#"));
+    place(cmdInsertFront, {360, 300, 1800, 345});
+    cmdInsertBack = button(frShortcuts, QStringLiteral("Insert #BACK#"));
+    place(cmdInsertBack, {2280, 300, 1800, 345});
+    for (QPushButton* insert : {cmdInsertFront, cmdInsertBack}) {
+        insert->setEnabled(false);
+        insert->setFocusPolicy(Qt::NoFocus); // the caret stays in the page being edited
+    }
 
     mnuPopup = new QMenu(QStringLiteral("Popup"), this);
     mnuLoadUsingBrowser =
@@ -161,6 +182,14 @@ void Form2::createControls() {
     tmrHTMLSourceMonitor->setInterval(200);
     tmrRemoveMsgs = new QTimer(this);
     tmrRemoveMsgs->setInterval(1800);
+
+    setMinimumWidth(scale_.toPixels(Form2Layout::kMinimumWidth));
+    setMinimumHeight(scale_.toPixels(10815));
+    // Wide enough for every design place, the help link included, where the screen allows.
+    const int wanted = scale_.toPixels(20500);
+    const int available = screen() ? screen()->availableGeometry().width() : wanted;
+    resize(qMax(minimumWidth(), qMin(wanted, available)), scale_.toPixels(10815));
+    Form_Resize();
 }
 
 void Form2::connectHandlers() {
@@ -174,8 +203,14 @@ void Form2::connectHandlers() {
             [this] { cmdSetasDownloadPage_Click(); });
     for (int i = 0; i < 2; ++i)
         connect(cmdRemove[i], &QPushButton::clicked, this, [this, i] { cmdRemove_Click(i); });
+    connect(Command2, &QPushButton::clicked, this, [this] { Command2_Click(); });
     connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
+    connect(cmdInsertFront, &QPushButton::clicked, this, [this] { cmdInsertFront_Click(); });
+    connect(cmdInsertBack, &QPushButton::clicked, this, [this] { cmdInsertBack_Click(); });
+    connect(lblHelp, &QPushButton::clicked, this, [this] { lblHelp_Click(); });
     connect(Combo1, &QComboBox::activated, this, [this] { Combo1_Click(); });
+    connect(WebBrowser1, &WebBrowser::DownloadComplete, this,
+            [this] { WebBrowser1_DownloadComplete(); });
     connect(tmrHTMLSourceMonitor, &QTimer::timeout, this, [this] { tmrHTMLSourceMonitor_Timer(); });
     connect(tmrRemoveMsgs, &QTimer::timeout, this, [this] { tmrRemoveMsgs_Timer(); });
     tmrHTMLSourceMonitor->start();
@@ -184,5 +219,27 @@ void Form2::connectHandlers() {
 
 void Form2::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
+    Form_Resize();
+}
+
+void Form2::Form_Resize() {
+    layout_.applyResizeRules(scale_.toTwips(frameGeometry().width()));
     Picture2->setGeometry(0, 0, width(), Picture2->height()); // docked along the top edge
+    if (QWidget* view = WebBrowser1->view())
+        place(view, layout_.browser);
+    place(frShortcuts, layout_.shortcutsFrame);
+    place(frSelected, layout_.pagesFrame);
+    place(Combo1, layout_.pageList);
+    place(Command5, layout_.loadButton);
+    place(cmdSetasFE, layout_.setFrontButton);
+    place(cmdSetasDownloadPage, layout_.setDownloadButton);
+    place(Command2, layout_.editButton);
+    place(Command1, layout_.hiddenButton);
+    place(lblHelp, layout_.helpLink);
+}
+
+void Form2::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        Form_Activate();
 }

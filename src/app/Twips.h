@@ -1,16 +1,21 @@
 #pragma once
 
 #include <QRect>
-#include <cmath>
+#include <QRectF>
 
-// Window positions are designed in twips: 1440 per inch, 15 per pixel at 96 dots per inch.
-constexpr double kTwipsPerPixel = 15.0;
+// Window positions are designed in twips: 1440 per inch, so 15 per pixel at 96 dots per inch.
+// The scale follows the screen's logical resolution.
+class TwipsScale {
+public:
+    explicit TwipsScale(double logicalDpi = 96.0) : pixelsPerTwip_(logicalDpi / 96.0 / 15.0) {}
 
-constexpr int twipsToPixels(double twips) {
-    return static_cast<int>(twips / kTwipsPerPixel + (twips >= 0 ? 0.5 : -0.5));
-}
+    int toPixels(double twips) const { return qRound(twips * pixelsPerTwip_); }
+    double toTwips(int pixels) const { return pixels / pixelsPerTwip_; }
+    QRect toPixels(const QRectF& twips) const {
+        return QRect(toPixels(twips.left()), toPixels(twips.top()), toPixels(twips.width()),
+                     toPixels(twips.height()));
+    }
 
-constexpr QRect twipsRect(int left, int top, int width, int height) {
-    return QRect(twipsToPixels(left), twipsToPixels(top), twipsToPixels(width),
-                 twipsToPixels(height));
-}
+private:
+    double pixelsPerTwip_;
+};

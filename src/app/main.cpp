@@ -2,6 +2,7 @@
 #include "builder/frmConvert.h"
 #include "builder/services/QtLauncher.h"
 #include "editor/WebEngineBrowser.h"
+#include "editor/frmQuickHelp.h"
 #include "services/QtDialogs.h"
 
 #include <QApplication>
@@ -21,7 +22,12 @@ int main(int argc, char** argv) {
         frmConvert convert(program, frontPage, downloadPage, messages, launcher);
         convert.exec();
     };
-    Form2 window(program, new WebEngineBrowser, {messages, input, folders, openConvertWindow});
+    auto openQuickHelp = [&] {
+        frmQuickHelp help(program.saveMarker());
+        help.exec();
+    };
+    Form2 window(program, new WebEngineBrowser,
+                 {messages, input, folders, openConvertWindow, openQuickHelp});
 
     const QRect screen = window.screen()->availableGeometry();
     window.move(screen.center() - window.rect().center());

@@ -13,6 +13,14 @@ class WebBrowser : public QObject {
 public:
     using HtmlCallback = std::function<void(const QString& outerHtml)>;
 
+    // A document's markup as saving needs it: the document type declaration, serialised
+    // ("<!DOCTYPE html>"; empty when the page has none), and the root element's outer HTML.
+    struct PageMarkup {
+        QString doctype;
+        QString outerHtml;
+    };
+    using MarkupCallback = std::function<void(const PageMarkup& markup)>;
+
     explicit WebBrowser(QObject* parent = nullptr) : QObject(parent) {}
     ~WebBrowser() override = default;
 
@@ -38,6 +46,13 @@ public:
     // The callback runs later, on the window thread; it receives an empty text when there is
     // no document.
     virtual void readOuterHtml(HtmlCallback callback) = 0;
+
+    // As readOuterHtml, with the document type declaration; both empty without a document.
+    virtual void readPageMarkup(MarkupCallback callback) = 0;
+
+    // Types text at the caret of the document being edited (at the end of its body when it has
+    // no caret yet), as if the user typed it. Does nothing outside design mode.
+    virtual void insertTextAtCaret(const QString& text) = 0;
 
 signals:
     void DownloadComplete();

@@ -20,8 +20,10 @@ protected:
         auto openConvertWindow = [this](const QString& front, const QString& download) {
             convertWindowOpenedFor << front + QStringLiteral(" | ") + download;
         };
-        form = std::make_unique<Form2>(program, browser,
-                                       Form2Services{messages, input, folders, openConvertWindow});
+        auto openQuickHelp = [this] { ++quickHelpOpened; };
+        form = std::make_unique<Form2>(
+            program, browser,
+            Form2Services{messages, input, folders, openConvertWindow, openQuickHelp});
         form->tmrHTMLSourceMonitor->stop();
         form->tmrRemoveMsgs->stop();
     }
@@ -57,5 +59,6 @@ protected:
     FakeFolderSelector folders;
     FakeWebBrowser* browser = nullptr;
     QStringList convertWindowOpenedFor;
+    int quickHelpOpened = 0;
     std::unique_ptr<Form2> form;
 };

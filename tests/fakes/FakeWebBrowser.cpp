@@ -14,3 +14,9 @@ void FakeWebBrowser::answerReads() {
     for (const auto& read : reads)
         read(outerHtml);
 }
+
+void FakeWebBrowser::readPageMarkup(MarkupCallback callback) {
+    pendingReads << [this, callback = std::move(callback)](const QString& html) {
+        callback({doctype, html});
+    };
+}

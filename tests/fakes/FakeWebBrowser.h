@@ -18,6 +18,8 @@ public:
     QString currentFile() const override { return current_; }
     void setDesignMode(const QString& mode) override { designModes << mode; }
     void readOuterHtml(HtmlCallback callback) override;
+    void readPageMarkup(MarkupCallback callback) override;
+    void insertTextAtCaret(const QString& text) override { inserted << text; }
 
     // Ends the pending load, as a real browser does some time after Navigate2.
     void completeLoad() { emit DownloadComplete(); }
@@ -27,6 +29,8 @@ public:
     QStringList navigations;
     QStringList designModes;
     QString outerHtml;
+    QString doctype;
+    QStringList inserted;
     QList<HtmlCallback> pendingReads;
 
 private:
