@@ -1,5 +1,6 @@
 #include "Workspace.h"
 
+#include "util/FsPath.h"
 #include "util/HelperOps.h"
 #include "util/KillFolder.h"
 #include "util/PageListing.h"
@@ -19,12 +20,6 @@ QString createFolder(const QString& path) {
         return {};
     return QStringLiteral("Cannot create the folder %1: %2")
         .arg(path, QString::fromLocal8Bit(std::strerror(errno)));
-}
-
-bool isSameOrInside(const QString& inner, const QString& outer) {
-    if (inner == outer || outer == QLatin1String("/"))
-        return true;
-    return inner.startsWith(outer + QLatin1Char('/'));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include "PluginBuilder.h"
 #include "TagCheck.h"
 #include "util/FileError.h"
+#include "util/FsPath.h"
 #include "util/HelperOps.h"
 #include "util/ProgramFolder.h"
 #include "util/TextFile.h"
@@ -54,10 +55,6 @@ const QStringList kRequired{QStringLiteral("pages"),      QStringLiteral("front"
 
 QString absolute(const QString& path) {
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-}
-
-bool isSameOrInside(const QString& inner, const QString& outer) {
-    return inner == outer || inner.startsWith(outer + QLatin1Char('/'));
 }
 
 } // namespace

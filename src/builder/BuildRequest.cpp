@@ -49,7 +49,9 @@ QString FindRequestProblem(const PluginDetails& details, const QString& pluginPr
         if ((details.*field.member).isEmpty())
             return QStringLiteral("All the fields are required.");
     }
-    static const QRegularExpression identifier(QStringLiteral("^[A-Za-z0-9][A-Za-z0-9_-]{0,19}$"));
+    // \z, not $: a $ would also let a line break through at the end.
+    static const QRegularExpression identifier(
+        QStringLiteral("^[A-Za-z0-9][A-Za-z0-9_-]{0,19}\\z"));
     if (!identifier.match(pluginPrefix).hasMatch())
         return QStringLiteral("The unique identifier must be 1 to 20 characters long: letters, "
                               "digits, \"_\" and \"-\", starting with a letter or a digit.");

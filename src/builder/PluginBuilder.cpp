@@ -5,6 +5,7 @@
 #include "TemplatePersonaliser.h"
 #include "util/CopyFolder.h"
 #include "util/FileError.h"
+#include "util/FsPath.h"
 #include "util/HelperOps.h"
 #include "util/KillFolder.h"
 #include "util/RecurseFiles.h"
@@ -24,6 +25,10 @@ void copyOrFail(const QString& from, const QString& to, const QString& what) {
                              .arg(what, to, report.failures.mid(0, 3).join(QStringLiteral("; ")))};
 }
 
+QString absolute(const QString& path) {
+    return QDir::cleanPath(QDir().absoluteFilePath(path));
+}
+
 } // namespace
 
 PluginBuilder::PluginBuilder(Launcher& launcher) : launcher_(launcher) {}
@@ -32,6 +37,16 @@ QString PluginBuilder::build(const BuildRequest& request) {
     const QString problem = FindRequestProblem(request.details, request.pluginPrefix);
     if (!problem.isEmpty())
         throw BuildError{EINVAL, problem};
+    // The plugin folder is emptied first and then filled from the pages and the template, so
+    // neither may lie in it, nor it in them.
+    const QString plugin = absolute(request.pluginFolder());
+    for (const QString& source : {request.pagesFolder, request.templateFolder}) {
+        const QString read = absolute(source);
+        if (isSameOrInside(read, plugin) || isSameOrInside(plugin, read))
+            throw BuildError{EINVAL, QStringLiteral("The plugin folder %1 and the folder %2 must "
+                                                    "not lie one inside the other.")
+                                         .arg(plugin, read)};
+    }
     try {
         checkTemplate(request);
         assemblePluginFolder(request);

@@ -3,6 +3,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QWebEngineLoadingInfo>
 #include <QWebEnginePage>
 #include <QWebEngineScript>
@@ -13,6 +15,13 @@ namespace {
 
 QUrl fileUrl(const QString& path) {
     return QUrl::fromLocalFile(QDir::cleanPath(QFileInfo(path).absoluteFilePath()));
+}
+
+// The text as a JS string literal, whatever it holds.
+QString jsString(const QString& text) {
+    const QByteArray array = QJsonDocument(QJsonArray{text}).toJson(QJsonDocument::Compact);
+    // Strip the brackets of the one-element array around it.
+    return QString::fromUtf8(array.mid(1, array.size() - 2));
 }
 
 } // namespace
@@ -160,4 +169,51 @@ void WebEngineBrowser::readOuterHtml(HtmlCallback callback) {
         QStringLiteral("document.documentElement ? document.documentElement.outerHTML : ''"),
         QWebEngineScript::MainWorld,
         [callback = std::move(callback)](const QVariant& result) { callback(result.toString()); });
+}
+
+void WebEngineBrowser::readPageMarkup(MarkupCallback callback) {
+    if (!loaded_) {
+        QMetaObject::invokeMethod(
+            this, [callback = std::move(callback)] { callback({}); }, Qt::QueuedConnection);
+        return;
+    }
+    // One script for both, so they never come from two different moments of the document.
+    page_->runJavaScript(
+        QStringLiteral(
+            "[document.doctype ? new XMLSerializer().serializeToString(document.doctype)"
+            " : '', document.documentElement ? document.documentElement.outerHTML : '']"),
+        QWebEngineScript::MainWorld, [callback = std::move(callback)](const QVariant& result) {
+            const QVariantList parts = result.toList();
+            PageMarkup markup;
+            if (parts.size() == 2) {
+                markup.doctype = parts.at(0).toString();
+                markup.outerHtml = parts.at(1).toString();
+            }
+            callback(markup);
+        });
+}
+
+void WebEngineBrowser::insertTextAtCaret(const QString& text) {
+    if (!loaded_)
+        return;
+    // A document nobody has clicked into yet has no caret; typing then goes to the end of it.
+    const QString script =
+        QStringLiteral("((text) => {"
+                       "if (document.designMode !== 'on') return false;"
+                       "const selection = getSelection();"
+                       "if (!selection.rangeCount) {"
+                       "const range = document.createRange();"
+                       "range.selectNodeContents(document.body || document.documentElement);"
+                       "range.collapse(false);"
+                       "selection.addRange(range);"
+                       "}"
+                       "document.execCommand('insertText', false, text);"
+                       "return true;"
+                       "})(%1)")
+            .arg(jsString(text));
+    page_->runJavaScript(script, QWebEngineScript::MainWorld, [view = view_](const QVariant& done) {
+        // The user came from a button outside the view; let them type on where the text went.
+        if (done.toBool() && view)
+            view->setFocus(Qt::OtherFocusReason);
+    });
 }

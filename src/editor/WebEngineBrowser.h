@@ -22,6 +22,8 @@ public:
     QString currentFile() const override { return current_; }
     void setDesignMode(const QString& mode) override;
     void readOuterHtml(HtmlCallback callback) override;
+    void readPageMarkup(MarkupCallback callback) override;
+    void insertTextAtCaret(const QString& text) override;
 
 private:
     class Page;

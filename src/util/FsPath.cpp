@@ -24,3 +24,9 @@ bool linkContainsItself(const std::filesystem::path& link) {
             return false;
     return true;
 }
+
+bool isSameOrInside(const QString& inner, const QString& outer) {
+    if (inner == outer || outer == QLatin1String("/"))
+        return true;
+    return inner.startsWith(outer + QLatin1Char('/'));
+}

@@ -11,3 +11,6 @@ QString fromFsPath(const std::filesystem::path& path);
 // Whether a link leads to a folder that holds the link itself (its own folder, a parent, "/"):
 // following it would walk without end. Links that cannot be resolved count as such.
 bool linkContainsItself(const std::filesystem::path& link);
+
+// Whether a cleaned absolute path is the other one or lies inside it.
+bool isSameOrInside(const QString& inner, const QString& outer);

@@ -1,1 +1,240 @@
+#include "builder/BuildCommand.h"
+#include "fakes/FakeLauncher.h"
+#include "support/TempFolder.h"
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
+
+namespace {
+
+// Relative paths and content digests of everything under a folder, one a line.
+QStringList contentsOf(const QString& folder) {
+    QStringList contents;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QByteArray digest =
+            QFileInfo(path).isDir()
+                ? QByteArray("folder")
+                : QCryptographicHash::hash(readBytes(path), QCryptographicHash::Sha1).toHex();
+        contents << path.mid(folder.size()) + ' ' + QString::fromLatin1(digest);
+    }
+    contents.sort();
+    return contents;
+}
+
+QStringList topFoldersInArchive(const QString& archive) {
+    QProcess lister;
+    lister.start(QStringLiteral("7za"),
+                 {QStringLiteral("l"), QStringLiteral("-slt"), QStringLiteral("--"), archive});
+    lister.waitForFinished(-1);
+    QStringList tops;
+    bool listing = false;
+    for (const QString& line : QString::fromUtf8(lister.readAllStandardOutput()).split('\n')) {
+        if (line.startsWith(QStringLiteral("----------")))
+            listing = true;
+        else if (listing && line.startsWith(QStringLiteral("Path = "))) {
+            const QString top = line.mid(7).trimmed().section(QLatin1Char('/'), 0, 0);
+            if (!tops.contains(top))
+                tops << top;
+        }
+    }
+    return tops;
+}
+
+class BuildCommandTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const QStringList templateFiles{
+            QStringLiteral("plugin.php"), QStringLiteral("modules/template/template.php"),
+            QStringLiteral("modules/template/thanks.php"), QStringLiteral("modules/cpt.php"),
+            QStringLiteral("modules/cpt_template_loader.php")};
+        for (const QString& file : templateFiles)
+            dir.write(QStringLiteral("program/plugintemplatepro/") + file,
+                      "<?php // #prefix# ?>\r\n#header#");
+        dir.write(QStringLiteral("pages/index.html"), "<img src=\"a.png\">#FRONT#");
+        dir.write(QStringLiteral("pages/download.html"), "#BACK#");
+        dir.write(QStringLiteral("pages/a.png"), "png");
+        pagesBefore = contentsOf(pages);
+    }
+
+    void TearDown() override { EXPECT_EQ(contentsOf(pages), pagesBefore); }
+
+    // Every required option, the licence left empty.
+    QStringList arguments(const QStringList& extra = {}) const {
+        return QStringList{QStringLiteral("ostrel-build"), QStringLiteral("--pages"), pages} +
+               QStringLiteral("--front|index.html|--download|download.html|--name|My Plugin|"
+                              "--uri|https://example.org/p|--description|A guide|--version|1.0|"
+                              "--author|Ann|--author-uri|https://example.org|--license|")
+                   .split(QLatin1Char('|')) +
+               extra;
+    }
+
+    int run(const QStringList& args) {
+        outText.clear();
+        errText.clear();
+        QTextStream out(&outText);
+        QTextStream err(&errText);
+        const int code = RunBuildCommand(args, dir / QStringLiteral("program"), launcher, out, err);
+        out.flush();
+        err.flush();
+        return code;
+    }
+
+    QString defaultArchive() const { return dir / QStringLiteral("program/output/myplugin.zip"); }
+
+    TempFolder dir;
+    const QString pages = dir / QStringLiteral("pages");
+    FakeLauncher launcher;
+    QString outText, errText;
+    QStringList pagesBefore;
+};
+
+TEST_F(BuildCommandTest, HelpListsEveryOption) {
+    EXPECT_EQ(run({QStringLiteral("ostrel-build"), QStringLiteral("--help")}), 0);
+    for (const char* option :
+         {"--pages", "--front", "--download", "--name", "--uri", "--description", "--version",
+          "--author", "--author-uri", "--license", "--id", "--template", "--output", "--yes"})
+        EXPECT_TRUE(outText.contains(QLatin1String(option))) << option;
+}
+
+TEST_F(BuildCommandTest, WrongUsageExitsWithTwo) {
+    const QStringList required = arguments().filter(QRegularExpression(QStringLiteral("^--")));
+    ASSERT_EQ(required.size(), 10);
+    for (const QString& option : required) {
+        QStringList args = arguments();
+        const int at = int(args.indexOf(option));
+        args.remove(at, 2);
+        EXPECT_EQ(run(args), 2) << option.toStdString();
+        EXPECT_TRUE(errText.contains(option)) << errText.toStdString();
+    }
+    EXPECT_EQ(run(arguments({QStringLiteral("--no-such-option")})), 2);
+    EXPECT_TRUE(launcher.runs.isEmpty());
+}
+
+TEST_F(BuildCommandTest, BuildsAndPrintsTheArchivePath) {
+    EXPECT_EQ(run(arguments()), 0) << errText.toStdString();
+    EXPECT_EQ(outText, defaultArchive() + '\n');
+    EXPECT_TRUE(errText.isEmpty()) << errText.toStdString();
+    ASSERT_TRUE(QFileInfo(defaultArchive()).isFile());
+    const QStringList tops = topFoldersInArchive(defaultArchive());
+    ASSERT_EQ(tops.size(), 1);
+    // A freshly drawn identifier.
+    EXPECT_TRUE(QRegularExpression(QStringLiteral("^p[0-9]{2,6}$")).match(tops.first()).hasMatch())
+        << tops.first().toStdString();
+}
+
+TEST_F(BuildCommandTest, TemplateOutputAndIdentifierCanBeGiven) {
+    const QString otherTemplate = dir / QStringLiteral("mytemplate");
+    QDir().rename(dir / QStringLiteral("program/plugintemplatepro"), otherTemplate);
+    const QString output = dir / QStringLiteral("out");
+    EXPECT_EQ(
+        run(arguments({QStringLiteral("--template"), otherTemplate, QStringLiteral("--output"),
+                       output, QStringLiteral("--id"), QStringLiteral("shop_1")})),
+        0)
+        << errText.toStdString();
+    EXPECT_EQ(outText, output + QStringLiteral("/myplugin.zip\n"));
+    EXPECT_EQ(topFoldersInArchive(output + QStringLiteral("/myplugin.zip")),
+              QStringList{QStringLiteral("shop_1")});
+    EXPECT_FALSE(QFileInfo::exists(defaultArchive()));
+}
+
+TEST_F(BuildCommandTest, MissingTagsWarnButStillBuild) {
+    dir.write(QStringLiteral("pages/index.html"), "#front# only lower case");
+    dir.write(QStringLiteral("pages/download.html"), "no tag");
+    pagesBefore = contentsOf(pages);
+    EXPECT_EQ(run(arguments()), 0) << errText.toStdString();
+    EXPECT_TRUE(errText.contains(QStringLiteral("warning"))) << errText.toStdString();
+    EXPECT_TRUE(errText.contains(QStringLiteral("#FRONT#")));
+    EXPECT_TRUE(errText.contains(QStringLiteral("#BACK#")));
+    EXPECT_TRUE(QFileInfo(defaultArchive()).isFile());
+}
+
+TEST_F(BuildCommandTest, AnExistingArchiveIsReplacedOnlyWithYes) {
+    const QByteArray old("an older archive");
+    dir.write(QStringLiteral("program/output/myplugin.zip"), old);
+    EXPECT_EQ(run(arguments()), 1);
+    EXPECT_TRUE(errText.contains(QStringLiteral("--yes"))) << errText.toStdString();
+    EXPECT_EQ(readBytes(defaultArchive()), old);
+    EXPECT_TRUE(launcher.runs.isEmpty());
+
+    EXPECT_EQ(
+        run(arguments({QStringLiteral("--yes"), QStringLiteral("--id"), QStringLiteral("p7")})), 0)
+        << errText.toStdString();
+    EXPECT_EQ(topFoldersInArchive(defaultArchive()), QStringList{QStringLiteral("p7")});
+}
+
+TEST_F(BuildCommandTest, BadInputExitsWithOneAndNamesTheProblem) {
+    QStringList args = arguments();
+    args[args.indexOf(QStringLiteral("index.html"))] = QStringLiteral("nothere.html");
+    EXPECT_EQ(run(args), 1);
+    EXPECT_TRUE(errText.contains(QStringLiteral("nothere.html"))) << errText.toStdString();
+
+    args = arguments();
+    args[args.indexOf(QStringLiteral("download.html"))] = QStringLiteral("../outside.html");
+    dir.write(QStringLiteral("outside.html"), "#BACK#");
+    EXPECT_EQ(run(args), 1);
+    EXPECT_TRUE(errText.contains(QStringLiteral("outside.html"))) << errText.toStdString();
+
+    EXPECT_EQ(run(arguments({QStringLiteral("--output"), pages + QStringLiteral("/out")})), 1);
+    EXPECT_EQ(run(arguments({QStringLiteral("--output"), pages})), 1);
+
+    for (const QString& id : {QStringLiteral("../x"), QStringLiteral("my id")}) {
+        EXPECT_EQ(run(arguments({QStringLiteral("--id"), id})), 1);
+        EXPECT_TRUE(errText.contains(QStringLiteral("unique identifier"))) << errText.toStdString();
+    }
+
+    // The plugin folder would take the place of the pages.
+    EXPECT_EQ(run(arguments({QStringLiteral("--output"), dir.path(), QStringLiteral("--id"),
+                             QStringLiteral("pages")})),
+              1);
+    EXPECT_TRUE(errText.contains(pages)) << errText.toStdString();
+
+    args = arguments();
+    args[args.indexOf(pages)] = dir / QStringLiteral("missing");
+    EXPECT_EQ(run(args), 1);
+
+    // A build error comes out as the build's message.
+    QDir(dir / QStringLiteral("program/plugintemplatepro")).removeRecursively();
+    EXPECT_EQ(run(arguments()), 1);
+    EXPECT_TRUE(errText.contains(QStringLiteral("Error during plugin creation")))
+        << errText.toStdString();
+    EXPECT_TRUE(launcher.runs.isEmpty());
+    EXPECT_FALSE(QFileInfo::exists(defaultArchive()));
+}
+
+TEST(BuildCommandProgram, BuildsTheSampleProduct) {
+    const QString program =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/../ostrel/ostrel-build");
+    const QString sample =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/../../examples/sample-product");
+    if (!QFileInfo(program).isExecutable() || !QFileInfo(sample).isDir())
+        GTEST_SKIP() << "the built program or the sample is not where the build puts them";
+    TempFolder output;
+    const QStringList sampleBefore = contentsOf(sample);
+    QProcess process;
+    process.start(
+        program,
+        QStringList{QStringLiteral("--pages"), sample, QStringLiteral("--output"), output.path()} +
+            QStringLiteral("--front|index.html|--download|download.html|--name|"
+                           "Balcony Herbs|--uri|https://example.org/herbs|"
+                           "--description|A starter guide|--version|1.0|--author|"
+                           "Little Green Press|--author-uri|https://example.org|"
+                           "--license|GPL2")
+                .split(QLatin1Char('|')));
+    ASSERT_TRUE(process.waitForFinished(-1));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+    const QString printed = QString::fromUtf8(process.readAllStandardOutput()).trimmed();
+    EXPECT_EQ(printed, output / QStringLiteral("balconyherbs.zip"));
+    EXPECT_TRUE(QFileInfo(printed).isFile());
+    EXPECT_EQ(contentsOf(sample), sampleBefore);
+}
+
+} // namespace

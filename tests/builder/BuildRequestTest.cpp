@@ -1,1 +1,125 @@
+#include "builder/BuildRequest.h"
+
+#include <QList>
+#include <QStringList>
+
 #include <gtest/gtest.h>
+
+namespace {
+
+const QString kAllRequired = QStringLiteral("All the fields are required.");
+
+PluginDetails validDetails() {
+    return {QStringLiteral("Herb Guide"),
+            QStringLiteral("https://example.org/herbs"),
+            QStringLiteral("Grow herbs"),
+            QStringLiteral("1.0"),
+            QStringLiteral("Ann"),
+            QStringLiteral("https://example.org"),
+            QString()};
+}
+
+QString problemWith(QString PluginDetails::*member, const QString& value,
+                    const QString& prefix = QStringLiteral("p123")) {
+    PluginDetails details = validDetails();
+    details.*member = value;
+    return FindRequestProblem(details, prefix);
+}
+
+const QList<QString PluginDetails::*> kRequiredMembers{
+    &PluginDetails::name,    &PluginDetails::author,      &PluginDetails::authorUri,
+    &PluginDetails::version, &PluginDetails::description, &PluginDetails::uri};
+
+TEST(FindRequestProblem, EveryFieldButTheLicenceIsRequired) {
+    EXPECT_EQ(FindRequestProblem(validDetails(), QStringLiteral("p123")), QString());
+    for (auto member : kRequiredMembers) {
+        EXPECT_EQ(problemWith(member, QString()), kAllRequired);
+        // The check wins over a bad identifier.
+        EXPECT_EQ(problemWith(member, QString(), QStringLiteral("../x")), kAllRequired);
+    }
+    // A blank is something; only the plugin name needs more (see below).
+    for (auto member : kRequiredMembers) {
+        if (member == &PluginDetails::name)
+            continue;
+        EXPECT_EQ(problemWith(member, QStringLiteral(" ")), QString());
+    }
+    EXPECT_EQ(problemWith(&PluginDetails::license, QString()), QString());
+}
+
+TEST(FindRequestProblem, IdentifierIsAShortSafeFolderName) {
+    const QStringList good{QStringLiteral("a"), QStringLiteral("7"), QStringLiteral("p48217"),
+                           QStringLiteral("My_plugin-2"), QString(20, QLatin1Char('x'))};
+    for (const QString& id : good)
+        EXPECT_EQ(FindRequestProblem(validDetails(), id), QString()) << id.toStdString();
+    const QStringList bad{QString(),
+                          QStringLiteral("../x"),
+                          QStringLiteral("a/b"),
+                          QStringLiteral("a\\b"),
+                          QStringLiteral("-x"),
+                          QStringLiteral("_x"),
+                          QStringLiteral("."),
+                          QStringLiteral(".."),
+                          QString(21, QLatin1Char('x')),
+                          QStringLiteral("p 1"),
+                          QStringLiteral(" p1"),
+                          QStringLiteral("p1\n"),
+                          QStringLiteral("caf\u00e9"),
+                          QStringLiteral("p\u0661")};
+    for (const QString& id : bad) {
+        const QString problem = FindRequestProblem(validDetails(), id);
+        EXPECT_TRUE(problem.contains(QStringLiteral("unique identifier"))) << id.toStdString();
+    }
+}
+
+TEST(FindRequestProblem, PluginNameMustGiveAUsableArchiveName) {
+    const QStringList bad{QStringLiteral(" "),    QStringLiteral("   "),  QStringLiteral("."),
+                          QStringLiteral(" . "),  QStringLiteral(". ."),  QStringLiteral(".."),
+                          QStringLiteral("a/b"),  QStringLiteral("a\\b"), QStringLiteral("a:b"),
+                          QStringLiteral("a*b"),  QStringLiteral("a?b"),  QStringLiteral("a\"b"),
+                          QStringLiteral("a<b"),  QStringLiteral("a>b"),  QStringLiteral("a|b"),
+                          QStringLiteral("a\tb"), QStringLiteral("a\nb"), QStringLiteral("a\x01")};
+    for (const QString& name : bad) {
+        const QString problem = problemWith(&PluginDetails::name, name);
+        EXPECT_TRUE(problem.contains(QStringLiteral("plugin name"))) << name.toStdString();
+        EXPECT_TRUE(problem.contains(name)) << problem.toStdString();
+    }
+    for (const QString& name :
+         {QStringLiteral("..."), QStringLiteral("Gu\u00eda 2.0"), QStringLiteral("a-b_c (d)")})
+        EXPECT_EQ(problemWith(&PluginDetails::name, name), QString()) << name.toStdString();
+}
+
+TEST(FindRequestProblem, CommentEndInAnyHeaderFieldIsRefusedByName) {
+    const QList<QPair<QString PluginDetails::*, QString>> fields{
+        {&PluginDetails::name, QStringLiteral("Plugin Name")},
+        {&PluginDetails::uri, QStringLiteral("Plugin URI")},
+        {&PluginDetails::description, QStringLiteral("Description")},
+        {&PluginDetails::version, QStringLiteral("Version")},
+        {&PluginDetails::author, QStringLiteral("Author")},
+        {&PluginDetails::authorUri, QStringLiteral("Author Url")},
+        {&PluginDetails::license, QStringLiteral("License")}};
+    for (const auto& [member, label] : fields) {
+        const QString problem = problemWith(member, QStringLiteral("x */ y"));
+        EXPECT_TRUE(problem.contains(label, Qt::CaseInsensitive)) << problem.toStdString();
+        // The name's own check refuses "*" and "/" before this one is reached.
+        if (member == &PluginDetails::name)
+            continue;
+        EXPECT_TRUE(problem.contains(QStringLiteral("\"*/\""))) << label.toStdString();
+        EXPECT_TRUE(problem.startsWith(QStringLiteral("The ") + label + QStringLiteral(" field")))
+            << problem.toStdString();
+    }
+    EXPECT_EQ(problemWith(&PluginDetails::description, QStringLiteral("a * / b /* c")), QString());
+}
+
+TEST(ArchiveName, BlanksRemovedAndLowerCase) {
+    EXPECT_EQ(ArchiveBaseName(QStringLiteral("The Big  Guide")), QStringLiteral("thebigguide"));
+    EXPECT_EQ(ArchiveBaseName(QStringLiteral(" \u00dcber Plugin ")),
+              QStringLiteral("\u00fcberplugin"));
+    BuildRequest request;
+    request.outputFolder = QStringLiteral("/tmp/out");
+    request.details.name = QStringLiteral("My Plugin");
+    request.pluginPrefix = QStringLiteral("p1");
+    EXPECT_EQ(ArchivePath(request), QStringLiteral("/tmp/out/myplugin.zip"));
+    EXPECT_EQ(request.pluginFolder(), QStringLiteral("/tmp/out/p1"));
+}
+
+} // namespace

@@ -1,1 +1,192 @@
+#include "builder/PageConversion.h"
+#include "support/TempFolder.h"
+#include "util/FileError.h"
+#include "util/TextFile.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QRandomGenerator>
 #include <gtest/gtest.h>
+
+namespace {
+
+// The plain replace-all, entry by entry, that RewriteAssetPaths must agree with.
+QString referenceRewrite(QString text, const QStringList& assets, const QString& urlPrefix) {
+    const QString quote = QStringLiteral("\"");
+    for (const QString& asset : assets)
+        text.replace(quote + asset + quote, quote + urlPrefix + asset + quote, Qt::CaseSensitive);
+    return text;
+}
+
+QString randomString(QRandomGenerator& random, const QString& alphabet, int maxLength) {
+    QString s;
+    const int length = int(random.bounded(maxLength + 1));
+    for (int i = 0; i < length; ++i)
+        s += alphabet.at(int(random.bounded(int(alphabet.size()))));
+    return s;
+}
+
+const QString kPrefix = AssetUrlPrefix(QStringLiteral("ID"));
+
+TEST(RewriteAssetPaths, AgreesWithThePlainReplaceAllOnRandomPages) {
+    QRandomGenerator random(20240611);
+    // Short prefixes so that "prefix + asset" is itself a likely asset; one holds a quote.
+    const QStringList prefixes{QStringLiteral("x"), QStringLiteral("ab"), QStringLiteral("a/"),
+                               QStringLiteral("x\""), QString()};
+    for (int round = 0; round < 5000; ++round) {
+        const QString prefix = prefixes.at(int(random.bounded(int(prefixes.size()))));
+        const QString text = randomString(random, QStringLiteral("\"\"\"ab x/"), 40);
+        QStringList assets;
+        const int count = int(random.bounded(7));
+        for (int i = 0; i < count; ++i) {
+            const int kind = int(random.bounded(10));
+            if (kind == 0 && !assets.isEmpty()) // repeated entry
+                assets << assets.at(int(random.bounded(int(assets.size()))));
+            else if (kind == 1 && !assets.isEmpty()) // prefix in front of an earlier entry
+                assets << prefix + assets.at(int(random.bounded(int(assets.size()))));
+            else if (kind == 2) // may hold a quote
+                assets << randomString(random, QStringLiteral("a\"b"), 3);
+            else
+                assets << randomString(random, QStringLiteral("abx"), 3);
+        }
+        if (random.bounded(4) == 0) // a later entry that earlier rewrites can produce
+            assets << prefix + prefix + QStringLiteral("a");
+        const QString expected = referenceRewrite(text, assets, prefix);
+        ASSERT_EQ(RewriteAssetPaths(text, assets, prefix), expected)
+            << "round " << round << " text [" << text.toStdString() << "] prefix ["
+            << prefix.toStdString() << "] assets [" << assets.join(QLatin1Char('|')).toStdString()
+            << "]";
+    }
+}
+
+TEST(RewriteAssetPaths, AgreesOnLongerPagesWithManyAssets) {
+    QRandomGenerator random(77);
+    for (int round = 0; round < 300; ++round) {
+        const QString text = randomString(random, QStringLiteral("\"\"ab/ =<>"), 400);
+        QStringList assets;
+        for (int i = 0; i < 40; ++i)
+            assets << randomString(random, QStringLiteral("ab/"), 4);
+        ASSERT_EQ(RewriteAssetPaths(text, assets, QStringLiteral("b")),
+                  referenceRewrite(text, assets, QStringLiteral("b")))
+            << "round " << round;
+    }
+}
+
+TEST(RewriteAssetPaths, AdjacentQuotedStretchesAndEmptyAssets) {
+    const QStringList cases{QStringLiteral("\"a\"a\"a\""), QStringLiteral("\"a\"\"a\""),
+                            QStringLiteral("\"\"\"\"\""), QStringLiteral("\"a\"a\"a\"a\"")};
+    const QList<QStringList> lists{
+        {QStringLiteral("a")},
+        {QStringLiteral("a"), QStringLiteral("a")},
+        {QString()},
+        {QString(), QStringLiteral("p")},
+        {QStringLiteral("a"), QStringLiteral("pa"), QStringLiteral("a")}};
+    for (const QString& text : cases)
+        for (const QStringList& assets : lists)
+            EXPECT_EQ(RewriteAssetPaths(text, assets, QStringLiteral("p")),
+                      referenceRewrite(text, assets, QStringLiteral("p")))
+                << text.toStdString() << " / " << assets.join(QLatin1Char('|')).toStdString();
+}
+
+TEST(RewriteAssetPaths, OnlyExactDoubleQuotedReferencesToListedFilesChange) {
+    const QStringList assets{QStringLiteral("images/a.png")};
+    EXPECT_EQ(RewriteAssetPaths(QStringLiteral("<img src=\"images/a.png\">"), assets, kPrefix),
+              QStringLiteral("<img src=\"<?php bloginfo('wpurl'); ?>/wp-content/plugins/ID/"
+                             "modules/template/images/a.png\">"));
+    const QStringList unchanged{
+        QStringLiteral("<img src='images/a.png'>"),
+        QStringLiteral("<img src=images/a.png>"),
+        QStringLiteral("<img src=\"Images/a.png\">"),
+        QStringLiteral("<img src=\"./images/a.png\">"),
+        QStringLiteral("<img src=\"images/b.png\">"),
+        QStringLiteral("<img src=\"images/a.png?v=1\">"),
+        QStringLiteral("url(images/a.png)"),
+    };
+    for (const QString& text : unchanged)
+        EXPECT_EQ(RewriteAssetPaths(text, assets, kPrefix), text) << text.toStdString();
+    EXPECT_EQ(RewriteAssetPaths(QStringLiteral("\"x\""), {}, kPrefix), QStringLiteral("\"x\""));
+}
+
+TEST(RewriteAssetPaths, RunningTheListTwiceGivesWhatTheReferenceGives) {
+    const QString text =
+        QStringLiteral("<a href=\"a.html\"><img src=\"images/a.png\"></a>\"a.html\"");
+    QStringList assets{QStringLiteral("a.html"), QStringLiteral("images/a.png")};
+    assets += assets;
+    const QString once = RewriteAssetPaths(text, assets, kPrefix);
+    EXPECT_EQ(once, referenceRewrite(text, assets, kPrefix));
+    EXPECT_EQ(RewriteAssetPaths(once, assets, kPrefix), referenceRewrite(once, assets, kPrefix));
+}
+
+TEST(PageTags, EachListedFormBecomesThePhpInItsOrder) {
+    const QString front = QStringLiteral("<?php echo $front_tag;?>");
+    const QString back = QStringLiteral("<?php echo $back_tag;?>");
+    EXPECT_EQ(ReplacePageTags(QStringLiteral("#front# #FRONT# #Front# #FrOnT#"), FrontTags()),
+              front + ' ' + front + ' ' + front + QStringLiteral(" #FrOnT#"));
+    EXPECT_EQ(ReplacePageTags(QStringLiteral("#back# #BACK# #Back# #bAcK# #front#"), BackTags()),
+              back + ' ' + back + ' ' + back + QStringLiteral(" #bAcK# #front#"));
+    // Overlapping forms show the order: the lower-case form is taken first.
+    EXPECT_EQ(ReplacePageTags(QStringLiteral("#FRONT#front#"), FrontTags()),
+              QStringLiteral("#FRONT") + front);
+    EXPECT_EQ(ReplacePageTags(QStringLiteral("#Front#FRONT#"), FrontTags()),
+              QStringLiteral("#Front") + front);
+    EXPECT_EQ(ReplacePageTags(QStringLiteral("#Back#BACK#"), BackTags()),
+              QStringLiteral("#Back") + back);
+    // Where the tag stands does not matter.
+    EXPECT_EQ(
+        ReplacePageTags(QStringLiteral("<a title=\"#BACK#\"><!-- #back# --></a>"), BackTags()),
+        QStringLiteral("<a title=\"") + back + QStringLiteral("\"><!-- ") + back +
+            QStringLiteral(" --></a>"));
+}
+
+class ConvertPageTest : public ::testing::Test {
+protected:
+    QString convert(const QByteArray& page, const QStringList& assets = {}) {
+        const QString pagePath = dir.write(QStringLiteral("pages/index.html"), page);
+        ConvertPage(pagePath, FrontTags(), assets, QStringLiteral("ID"), output);
+        return output;
+    }
+
+    TempFolder dir;
+    QString output = dir.makeFolder(QStringLiteral("out")) + QStringLiteral("/converted_index.php");
+};
+
+TEST_F(ConvertPageTest, WritesTheConvertedTextAsUtf8WithoutMark) {
+    convert("<p>caf\xC3\xA9 #FRONT#</p><img src=\"images/a.png\">",
+            {QStringLiteral("images/a.png")});
+    EXPECT_EQ(readBytes(output),
+              QByteArray("<p>caf\xC3\xA9 <?php echo $front_tag;?></p><img src=\"<?php "
+                         "bloginfo('wpurl'); ?>/wp-content/plugins/ID/modules/template/"
+                         "images/a.png\">"));
+}
+
+TEST_F(ConvertPageTest, BytesThatAreNotUtf8ComeBackUnchanged) {
+    const QByteArray page("latin-1 caf\xE9 \xFF\xFE #front# \xC3");
+    convert(page);
+    EXPECT_EQ(readBytes(output),
+              QByteArray("latin-1 caf\xE9 \xFF\xFE <?php echo $front_tag;?> \xC3"));
+    // A byte-order mark the page has stays, none is added.
+    convert("\xEF\xBB\xBFx");
+    EXPECT_EQ(readBytes(output), QByteArray("\xEF\xBB\xBFx"));
+}
+
+TEST_F(ConvertPageTest, ReplacesALongerEarlierOutputAndWritesEmptyPagesEmpty) {
+    dir.write(QStringLiteral("out/converted_index.php"), QByteArray(5000, 'o'));
+    convert("short");
+    EXPECT_EQ(readBytes(output), QByteArray("short"));
+    convert("");
+    EXPECT_TRUE(QFileInfo(output).isFile());
+    EXPECT_EQ(QFileInfo(output).size(), 0);
+}
+
+TEST_F(ConvertPageTest, MissingPageIsAnErrorAndWritesNothing) {
+    try {
+        ConvertPage(dir / QStringLiteral("pages/missing.html"), BackTags(), {},
+                    QStringLiteral("ID"), output);
+        FAIL() << "no error";
+    } catch (const FileError& error) {
+        EXPECT_TRUE(error.description().contains(QStringLiteral("missing.html")));
+    }
+    EXPECT_FALSE(QFileInfo::exists(output));
+}
+
+} // namespace

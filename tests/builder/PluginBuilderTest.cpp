@@ -1,1 +1,394 @@
+#include "builder/PluginBuilder.h"
+#include "builder/PageConversion.h"
+#include "builder/PluginHeader.h"
+#include "fakes/FakeLauncher.h"
+#include "support/TempFolder.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
+#include <QFileInfo>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
+#include <cerrno>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+namespace {
+
+// Every entry under a folder with its mode, modification time and content digest, one a line.
+QStringList fingerprint(const QString& folder) {
+    QStringList prints;
+    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        struct stat st {};
+        ::lstat(QFile::encodeName(path).constData(), &st);
+        const QByteArray digest =
+            S_ISREG(st.st_mode)
+                ? QCryptographicHash::hash(readBytes(path), QCryptographicHash::Sha1).toHex()
+                : QByteArray();
+        prints << QStringLiteral("%1 %2 %3.%4 %5")
+                      .arg(path.mid(folder.size()))
+                      .arg(st.st_mode, 0, 8)
+                      .arg(qint64(st.st_mtim.tv_sec))
+                      .arg(qint64(st.st_mtim.tv_nsec))
+                      .arg(QString::fromLatin1(digest));
+    }
+    prints.sort();
+    return prints;
+}
+
+QStringList entriesOf(const QString& folder) {
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                  QDir::NoDotAndDotDot);
+}
+
+// The paths inside an archive, as the archiver lists them.
+QStringList archiveEntries(const QString& archive) {
+    QProcess lister;
+    lister.start(QStringLiteral("7za"),
+                 {QStringLiteral("l"), QStringLiteral("-slt"), QStringLiteral("--"), archive});
+    lister.waitForFinished(-1);
+    QStringList entries;
+    bool listing = false;
+    for (const QString& line : QString::fromUtf8(lister.readAllStandardOutput()).split('\n')) {
+        if (line.startsWith(QStringLiteral("----------")))
+            listing = true;
+        else if (listing && line.startsWith(QStringLiteral("Path = ")))
+            entries << line.mid(7).trimmed();
+    }
+    return entries;
+}
+
+QSet<QString> topLevelOf(const QStringList& entries) {
+    QSet<QString> tops;
+    for (const QString& entry : entries)
+        tops << entry.section(QLatin1Char('/'), 0, 0);
+    return tops;
+}
+
+bool extract(const QString& archive, const QString& into) {
+    QProcess extractor;
+    extractor.start(QStringLiteral("7za"),
+                    {QStringLiteral("x"), QStringLiteral("-y"), QStringLiteral("-o") + into,
+                     QStringLiteral("--"), archive});
+    return extractor.waitForFinished(-1) && extractor.exitCode() == 0;
+}
+
+const QByteArray kPicture("\x89PNG\r\n\x1A\n\0\0 picture", 18);
+
+class PluginBuilderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir.write(QStringLiteral("template/plugin.php"),
+                  "#header#\r\n<?php\r\n$menu = '#menuname#';\r\n$id = '#prefix#';\r\n");
+        dir.write(QStringLiteral("template/modules/template/template.php"),
+                  "<?php $front = get_option('#prefix#_front'); ?>\r\n<div>#header#</div>");
+        dir.write(QStringLiteral("template/modules/template/thanks.php"),
+                  "<?php $back = get_option('#prefix#_back'); ?>\r\n");
+        dir.write(QStringLiteral("template/modules/cpt.php"), "<?php register('#prefix#');\n");
+        dir.write(QStringLiteral("template/modules/cpt_template_loader.php"),
+                  "<?php load('#prefix#'); ?>\n");
+
+        dir.write(QStringLiteral("pages/index.html"),
+                  "<html><body><img src=\"images/a.png\" alt=\"caf\xC3\xA9\">"
+                  "<img src='images/a.png'>#FRONT#</body></html>");
+        dir.write(QStringLiteral("pages/download.html"),
+                  "<p>#BACK#</p><a href=\"files/book.pdf\">get</a>");
+        dir.write(QStringLiteral("pages/images/a.png"), kPicture);
+        dir.write(QStringLiteral("pages/files/book.pdf"), "%PDF");
+        dir.write(QStringLiteral("pages/notes/r\xC3\xA9sum\xC3\xA9.txt"),
+                  "na\xC3\xAFve \xE2\x82\xAC text");
+        dir.makeFolder(QStringLiteral("program"));
+        pagesBefore = fingerprint(dir / QStringLiteral("pages"));
+    }
+
+    BuildRequest request(const QString& prefix = QStringLiteral("pid1")) const {
+        BuildRequest r;
+        r.pagesFolder = dir / QStringLiteral("pages");
+        r.templateFolder = dir / QStringLiteral("template");
+        r.outputFolder = dir / QStringLiteral("output");
+        r.programFolder = dir / QStringLiteral("program");
+        r.frontPage = r.pagesFolder + QStringLiteral("/index.html");
+        r.downloadPage = r.pagesFolder + QStringLiteral("/download.html");
+        r.details = {QStringLiteral("My Plugin"),     QStringLiteral("https://example.org/p"),
+                     QStringLiteral("Sells a guide"), QStringLiteral("1.0"),
+                     QStringLiteral("Ann"),           QStringLiteral("https://example.org"),
+                     QStringLiteral("GPL2")};
+        r.pluginPrefix = prefix;
+        return r;
+    }
+
+    QString archivePath() const { return dir / QStringLiteral("output/myplugin.zip"); }
+
+    // A build that must fail: checks the message's form and returns its number and description.
+    BuildError failedBuild(const BuildRequest& r) {
+        try {
+            PluginBuilder(launcher).build(r);
+        } catch (const BuildError& error) {
+            static const QRegularExpression form(
+                QStringLiteral("^Error during plugin creation\\. Error Number:-?\\d+ "
+                               "Description:\\S"),
+                QRegularExpression::DotMatchesEverythingOption);
+            EXPECT_TRUE(form.match(error.message()).hasMatch()) << error.message().toStdString();
+            EXPECT_NE(error.number, 0);
+            return error;
+        }
+        ADD_FAILURE() << "the build did not fail";
+        return {};
+    }
+
+    void expectOldArchiveKeptAndNoPartLeft(const QByteArray& old) {
+        EXPECT_EQ(readBytes(archivePath()), old);
+        for (const QString& name : entriesOf(dir / QStringLiteral("output")))
+            EXPECT_FALSE(name.endsWith(QStringLiteral(".part"))) << name.toStdString();
+    }
+
+    TempFolder dir;
+    FakeLauncher launcher;
+    QStringList pagesBefore;
+};
+
+TEST_F(PluginBuilderTest, BuildsOneArchiveHoldingThePersonalisedPluginFolder) {
+    const BuildRequest r = request();
+    const QString archive = PluginBuilder(launcher).build(r);
+
+    EXPECT_EQ(archive, archivePath());
+    EXPECT_EQ(entriesOf(r.outputFolder), QStringList{QStringLiteral("myplugin.zip")});
+    EXPECT_EQ(fingerprint(r.pagesFolder), pagesBefore);
+
+    const QStringList entries = archiveEntries(archive);
+    EXPECT_EQ(topLevelOf(entries), QSet<QString>{QStringLiteral("pid1")});
+    TempFolder unpacked;
+    ASSERT_TRUE(extract(archive, unpacked.path()));
+    const QString plugin = unpacked / QStringLiteral("pid1");
+
+    EXPECT_EQ(readBytes(plugin + QStringLiteral("/plugin.php")),
+              BuildPluginHeader(r.details).toUtf8() +
+                  "<?php\r\n$menu = 'My Plugin';\r\n$id = 'pid1';\r\n");
+    EXPECT_TRUE(readBytes(plugin + QStringLiteral("/plugin.php"))
+                    .contains("\r\nPlugin Name: My Plugin\r\n"));
+    EXPECT_EQ(readBytes(plugin + QStringLiteral("/modules/template/template.php")),
+              QByteArray("<?php $front = get_option('pid1_front'); ?><div>#header#</div>"));
+    EXPECT_EQ(readBytes(plugin + QStringLiteral("/modules/template/thanks.php")),
+              QByteArray("<?php $back = get_option('pid1_back'); ?>"));
+    EXPECT_EQ(readBytes(plugin + QStringLiteral("/modules/cpt.php")),
+              QByteArray("<?php register('pid1');\n"));
+    EXPECT_EQ(readBytes(plugin + QStringLiteral("/modules/cpt_template_loader.php")),
+              QByteArray("<?php load('pid1'); ?>\n"));
+
+    const QByteArray url = AssetUrlPrefix(QStringLiteral("pid1")).toUtf8();
+    EXPECT_EQ(readBytes(plugin + QStringLiteral("/modules/template/converted_index.php")),
+              "<html><body><img src=\"" + url + "images/a.png\" alt=\"caf\xC3\xA9\">" +
+                  "<img src='images/a.png'><?php echo $front_tag;?></body></html>");
+    EXPECT_EQ(readBytes(plugin + QStringLiteral("/modules/template/converted_download.php")),
+              "<p><?php echo $back_tag;?></p><a href=\"" + url + "files/book.pdf\">get</a>");
+
+    // The pages travel unchanged beside the converted ones.
+    const QStringList pages{QStringLiteral("index.html"), QStringLiteral("download.html"),
+                            QStringLiteral("images/a.png"), QStringLiteral("files/book.pdf"),
+                            QStringLiteral("notes/r\u00e9sum\u00e9.txt")};
+    for (const QString& page : pages)
+        EXPECT_EQ(readBytes(plugin + QStringLiteral("/modules/template/") + page),
+                  readBytes(r.pagesFolder + '/' + page))
+            << page.toStdString();
+}
+
+TEST_F(PluginBuilderTest, PacksUnderATemporaryNameInTheOutputFolder) {
+    const QByteArray old("an older archive");
+    dir.write(QStringLiteral("output/myplugin.zip"), old);
+    QByteArray archiveWhileRunning;
+    launcher.scripted = [&](const FakeLauncher::Run& run) {
+        archiveWhileRunning = readBytes(archivePath());
+        return QtLauncher().runAndWait(run.program, run.arguments, run.workingFolder);
+    };
+    const BuildRequest r = request();
+    PluginBuilder(launcher).build(r);
+
+    ASSERT_EQ(launcher.runs.size(), 1);
+    const FakeLauncher::Run& run = launcher.runs.first();
+    EXPECT_EQ(QFileInfo(run.program).fileName(), QStringLiteral("7za"));
+    EXPECT_EQ(QDir::cleanPath(run.workingFolder), QDir::cleanPath(r.outputFolder));
+    EXPECT_TRUE(run.arguments.contains(QStringLiteral("--")));
+    EXPECT_FALSE(run.arguments.contains(QStringLiteral("-r")));
+    EXPECT_EQ(run.arguments.last(), QStringLiteral("pid1"));
+    // The archiver wrote a name beside the archive, which stayed as it was until the end.
+    const int dashes = int(run.arguments.indexOf(QStringLiteral("--")));
+    ASSERT_GE(dashes, 0);
+    ASSERT_LT(dashes + 1, run.arguments.size());
+    const QString written = run.arguments.at(dashes + 1);
+    EXPECT_NE(QFileInfo(written).fileName(), QStringLiteral("myplugin.zip"));
+    EXPECT_EQ(QFileInfo(written).absolutePath(), QFileInfo(archivePath()).absolutePath());
+    EXPECT_EQ(archiveWhileRunning, old);
+    EXPECT_FALSE(QFileInfo::exists(written));
+    EXPECT_EQ(topLevelOf(archiveEntries(archivePath())), QSet<QString>{QStringLiteral("pid1")});
+}
+
+TEST_F(PluginBuilderTest, RebuildMakesAFreshArchiveWithoutStaleFiles) {
+    PluginBuilder(launcher).build(request(QStringLiteral("first")));
+    ASSERT_EQ(topLevelOf(archiveEntries(archivePath())), QSet<QString>{QStringLiteral("first")});
+
+    // A folder left over from an earlier build of the same identifier.
+    dir.write(QStringLiteral("output/second/stale.txt"), "stale");
+    dir.write(QStringLiteral("output/second/modules/template/old.html"), "old");
+    PluginBuilder(launcher).build(request(QStringLiteral("second")));
+
+    const QStringList entries = archiveEntries(archivePath());
+    EXPECT_EQ(topLevelOf(entries), QSet<QString>{QStringLiteral("second")});
+    EXPECT_TRUE(entries.contains(QStringLiteral("second/plugin.php")));
+    EXPECT_FALSE(entries.contains(QStringLiteral("second/stale.txt")));
+    EXPECT_FALSE(entries.contains(QStringLiteral("second/modules/template/old.html")));
+    EXPECT_EQ(entriesOf(dir / QStringLiteral("output")),
+              QStringList{QStringLiteral("myplugin.zip")});
+}
+
+TEST_F(PluginBuilderTest, ArchiverFailuresKeepTheOldArchive) {
+    const QByteArray old("an older archive");
+    dir.write(QStringLiteral("output/myplugin.zip"), old);
+    struct Case {
+        const char* what;
+        std::function<Launcher::Outcome(const FakeLauncher::Run&)> outcome;
+        QString expected;
+    };
+    const QList<Case> cases{
+        {"exits non-zero after writing a part",
+         [](const FakeLauncher::Run& run) {
+             QFile part(run.arguments.at(run.arguments.size() - 2));
+             if (part.open(QIODevice::WriteOnly))
+                 part.write("half an archive");
+             return Launcher::Outcome{true, 2, {}, QStringLiteral("Error: disk full")};
+         },
+         QStringLiteral("disk full")},
+        {"cannot start",
+         [](const FakeLauncher::Run&) {
+             return Launcher::Outcome{false, -1, QStringLiteral("no such program"), {}};
+         },
+         QStringLiteral("no such program")},
+        {"stops abnormally",
+         [](const FakeLauncher::Run&) {
+             return Launcher::Outcome{true, 0, QStringLiteral("stopped abnormally"), {}};
+         },
+         QStringLiteral("stopped abnormally")},
+        {"succeeds without a file",
+         [](const FakeLauncher::Run&) {
+             return Launcher::Outcome{true, 0, {}, {}};
+         },
+         QStringLiteral("no archive")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        launcher.scripted = c.outcome;
+        const BuildError error = failedBuild(request());
+        EXPECT_TRUE(error.description.contains(c.expected)) << error.description.toStdString();
+        EXPECT_TRUE(error.description.contains(archivePath())) << error.description.toStdString();
+        expectOldArchiveKeptAndNoPartLeft(old);
+    }
+    launcher.scripted = [](const FakeLauncher::Run&) { return Launcher::Outcome{true, 7, {}, {}}; };
+    EXPECT_EQ(failedBuild(request()).number, 7);
+    EXPECT_EQ(fingerprint(dir / QStringLiteral("pages")), pagesBefore);
+}
+
+TEST_F(PluginBuilderTest, AnArchiverThatCannotRunIsReported) {
+    const QByteArray old("an older archive");
+    dir.write(QStringLiteral("output/myplugin.zip"), old);
+    // The program folder's own archiver comes first; this one names a missing interpreter.
+    const QString broken =
+        dir.write(QStringLiteral("program/7za"), "#!/nonexistent/interpreter\nexit 0\n");
+    QFile::setPermissions(broken, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    const BuildError error = failedBuild(request());
+    ASSERT_EQ(launcher.runs.size(), 1);
+    EXPECT_EQ(launcher.runs.first().program, broken);
+    EXPECT_TRUE(error.description.contains(broken)) << error.description.toStdString();
+    expectOldArchiveKeptAndNoPartLeft(old);
+}
+
+TEST_F(PluginBuilderTest, TemplateMustHoldTheFourRequiredFiles) {
+    const QStringList required{
+        QStringLiteral("plugin.php"), QStringLiteral("modules/template/template.php"),
+        QStringLiteral("modules/cpt.php"), QStringLiteral("modules/cpt_template_loader.php")};
+    for (const QString& file : required) {
+        SCOPED_TRACE(file.toStdString());
+        const QString path = dir / (QStringLiteral("template/") + file);
+        const QByteArray content = readBytes(path);
+        QFile::remove(path);
+        const BuildError error = failedBuild(request());
+        EXPECT_TRUE(error.description.contains(path)) << error.description.toStdString();
+        EXPECT_TRUE(entriesOf(dir / QStringLiteral("output")).isEmpty());
+        dir.write(QStringLiteral("template/") + file, content);
+    }
+    EXPECT_TRUE(launcher.runs.isEmpty());
+}
+
+TEST_F(PluginBuilderTest, TemplateWithoutThanksBuilds) {
+    QFile::remove(dir / QStringLiteral("template/modules/template/thanks.php"));
+    const QStringList entries = archiveEntries(PluginBuilder(launcher).build(request()));
+    EXPECT_TRUE(entries.contains(QStringLiteral("pid1/modules/template/converted_download.php")));
+    EXPECT_FALSE(entries.contains(QStringLiteral("pid1/modules/template/thanks.php")));
+}
+
+TEST_F(PluginBuilderTest, MissingDesignatedPageFailsBeforePacking) {
+    const QByteArray old("an older archive");
+    dir.write(QStringLiteral("output/myplugin.zip"), old);
+    BuildRequest r = request();
+    r.frontPage = dir / QStringLiteral("pages/gone.html");
+    BuildError error = failedBuild(r);
+    EXPECT_EQ(error.number, ENOENT);
+    EXPECT_TRUE(error.description.contains(r.frontPage)) << error.description.toStdString();
+    expectOldArchiveKeptAndNoPartLeft(old);
+
+    r = request();
+    r.downloadPage = dir / QStringLiteral("pages/gone.html");
+    error = failedBuild(r);
+    EXPECT_TRUE(error.description.contains(r.downloadPage)) << error.description.toStdString();
+    expectOldArchiveKeptAndNoPartLeft(old);
+    EXPECT_TRUE(launcher.runs.isEmpty());
+    EXPECT_EQ(fingerprint(dir / QStringLiteral("pages")), pagesBefore);
+}
+
+TEST_F(PluginBuilderTest, RefusesAnInvalidRequestBeforeTouchingAnything) {
+    const BuildError error = failedBuild(request(QStringLiteral("my id")));
+    EXPECT_EQ(error.number, EINVAL);
+    EXPECT_TRUE(error.description.contains(QStringLiteral("unique identifier")));
+    BuildRequest r = request();
+    r.details.version.clear();
+    EXPECT_EQ(failedBuild(r).description, QStringLiteral("All the fields are required."));
+    EXPECT_FALSE(QFileInfo::exists(dir / QStringLiteral("output")));
+    EXPECT_TRUE(launcher.runs.isEmpty());
+}
+
+TEST_F(PluginBuilderTest, NeverDeletesThePagesOrTheTemplate) {
+    // The pages where the plugin folder would be made, or inside it.
+    const QString output = dir / QStringLiteral("output");
+    auto movePagesTo = [&](BuildRequest& r, const QString& folder) {
+        QDir().mkpath(QFileInfo(folder).absolutePath());
+        ASSERT_TRUE(QDir().rename(r.pagesFolder, folder));
+        r.pagesFolder = folder;
+        r.frontPage = folder + QStringLiteral("/index.html");
+        r.downloadPage = folder + QStringLiteral("/download.html");
+    };
+    BuildRequest r = request();
+    movePagesTo(r, output + QStringLiteral("/pid1"));
+    EXPECT_EQ(failedBuild(r).number, EINVAL);
+    EXPECT_EQ(fingerprint(r.pagesFolder), pagesBefore);
+
+    movePagesTo(r, output + QStringLiteral("/other/in/pages"));
+    r.pluginPrefix = QStringLiteral("other");
+    EXPECT_EQ(failedBuild(r).number, EINVAL);
+    EXPECT_EQ(fingerprint(r.pagesFolder), pagesBefore);
+
+    // The plugin folder where the template is, or inside it.
+    r = request(QStringLiteral("template"));
+    r.outputFolder = dir.path();
+    const QStringList templateBefore = fingerprint(r.templateFolder);
+    EXPECT_EQ(failedBuild(r).number, EINVAL);
+    r = request();
+    r.outputFolder = r.templateFolder + QStringLiteral("/out");
+    EXPECT_EQ(failedBuild(r).number, EINVAL);
+    EXPECT_EQ(fingerprint(r.templateFolder), templateBefore);
+    EXPECT_TRUE(launcher.runs.isEmpty());
+}
+
+} // namespace

@@ -1,1 +1,128 @@
+#include "builder/TemplatePersonaliser.h"
+#include "builder/PluginHeader.h"
+#include "support/TempFolder.h"
+#include "util/FileError.h"
+
+#include <QFileInfo>
 #include <gtest/gtest.h>
+
+namespace {
+
+PluginDetails sampleDetails() {
+    return {QStringLiteral("Herb Guide"),
+            QStringLiteral("https://example.org/herbs"),
+            QStringLiteral("Grow herbs, caf\u00e9 style"),
+            QStringLiteral("1.2"),
+            QStringLiteral("Ann Author"),
+            QStringLiteral("https://example.org"),
+            QStringLiteral("GPL2")};
+}
+
+TEST(PluginHeader, ElevenLinesJoinedByCrLfWithTheValuesAsTyped) {
+    EXPECT_EQ(BuildPluginHeader(sampleDetails()),
+              QStringLiteral("<?php\r\n/*\r\nPlugin Name: Herb Guide\r\n"
+                             "Plugin URI: https://example.org/herbs\r\n"
+                             "Description: Grow herbs, caf\u00e9 style\r\nVersion: 1.2\r\n"
+                             "Author: Ann Author\r\nAuthor URI: https://example.org\r\n"
+                             "License: GPL2\r\n*/\r\n?>"));
+
+    PluginDetails odd = sampleDetails();
+    odd.license.clear();
+    odd.name = QStringLiteral(" spaced  name ");
+    const QStringList lines = BuildPluginHeader(odd).split(QStringLiteral("\r\n"));
+    ASSERT_EQ(lines.size(), 11);
+    EXPECT_EQ(lines.at(2), QStringLiteral("Plugin Name:  spaced  name "));
+    EXPECT_EQ(lines.at(8), QStringLiteral("License: "));
+    EXPECT_EQ(lines.last(), QStringLiteral("?>"));
+}
+
+TEST(PersonaliseTemplateText, FillsTheIdentifierEverywhereAndTheHeaderOnlyWithDetails) {
+    const QString text = QStringLiteral("#header#\r\n<?php $id = '#prefix#'; $m = '#menuname#'; "
+                                        "// #prefix#");
+    const PluginDetails details = sampleDetails();
+    EXPECT_EQ(PersonaliseTemplateText(text, QStringLiteral("p42"), nullptr),
+              QStringLiteral("#header#\r\n<?php $id = 'p42'; $m = '#menuname#'; // p42"));
+    EXPECT_EQ(PersonaliseTemplateText(text, QStringLiteral("p42"), &details),
+              BuildPluginHeader(details) +
+                  QStringLiteral("<?php $id = 'p42'; $m = 'Herb Guide'; // p42"));
+}
+
+TEST(PersonaliseTemplateText, PlaceholdersTypedIntoTheDetails) {
+    PluginDetails details = sampleDetails();
+    details.description = QStringLiteral("uses #prefix# and #menuname#");
+    const QString result =
+        PersonaliseTemplateText(QStringLiteral("#header#"), QStringLiteral("p42"), &details);
+    // The identifier went in before the header did; the menu name went in after it.
+    EXPECT_TRUE(result.contains(QStringLiteral("Description: uses #prefix# and Herb Guide\r\n")))
+        << result.toStdString();
+}
+
+TEST(PersonaliseTemplateText, DropsOnlyTheCrLfRightAfterAClosingTag) {
+    EXPECT_EQ(PersonaliseTemplateText(QStringLiteral("a ?>\r\nb ?>\nc ?> \r\nd ?>\r\n\r\n"),
+                                      QStringLiteral("p"), nullptr),
+              QStringLiteral("a ?>b ?>\nc ?> \r\nd ?>\r\n"));
+}
+
+class PersonaliseTemplateFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir.write(QStringLiteral("plugin.php"), "#header#\r\n<?php // #menuname# #prefix# caf\xE9");
+        dir.write(QStringLiteral("modules/template/template.php"),
+                  "<?php $f = '#prefix#'; ?>\r\n#header##menuname#");
+        dir.write(QStringLiteral("modules/template/thanks.php"), "<?php // #prefix#");
+        dir.write(QStringLiteral("modules/cpt.php"), "#prefix#");
+        dir.write(QStringLiteral("modules/cpt_template_loader.php"), "x#prefix#x");
+    }
+
+    void personaliseAll() {
+        for (const TemplateFile& file : PersonalisedTemplateFiles())
+            PersonaliseTemplateFile(dir.path(), file, QStringLiteral("p42"), details);
+    }
+
+    TempFolder dir;
+    PluginDetails details = sampleDetails();
+};
+
+TEST_F(PersonaliseTemplateFileTest, FourFilesAreRequiredAndThanksIsOptional) {
+    QStringList required, optional;
+    for (const TemplateFile& file : PersonalisedTemplateFiles())
+        (file.required ? required : optional) << file.relativePath;
+    required.sort();
+    EXPECT_EQ(required, (QStringList{QStringLiteral("modules/cpt.php"),
+                                     QStringLiteral("modules/cpt_template_loader.php"),
+                                     QStringLiteral("modules/template/template.php"),
+                                     QStringLiteral("plugin.php")}));
+    EXPECT_EQ(optional, QStringList{QStringLiteral("modules/template/thanks.php")});
+}
+
+TEST_F(PersonaliseTemplateFileTest, PersonalisesEachFileInPlace) {
+    personaliseAll();
+    EXPECT_EQ(readBytes(dir / QStringLiteral("plugin.php")),
+              BuildPluginHeader(details).toUtf8() + "<?php // Herb Guide p42 caf\xE9");
+    // Only plugin.php takes the header and the menu name.
+    EXPECT_EQ(readBytes(dir / QStringLiteral("modules/template/template.php")),
+              QByteArray("<?php $f = 'p42'; ?>#header##menuname#"));
+    EXPECT_EQ(readBytes(dir / QStringLiteral("modules/template/thanks.php")),
+              QByteArray("<?php // p42"));
+    EXPECT_EQ(readBytes(dir / QStringLiteral("modules/cpt.php")), QByteArray("p42"));
+    EXPECT_EQ(readBytes(dir / QStringLiteral("modules/cpt_template_loader.php")),
+              QByteArray("xp42x"));
+}
+
+TEST_F(PersonaliseTemplateFileTest, MissingThanksIsSkippedAndAMissingRequiredFileIsAnError) {
+    QFile::remove(dir / QStringLiteral("modules/template/thanks.php"));
+    EXPECT_NO_THROW(personaliseAll());
+    EXPECT_FALSE(QFileInfo::exists(dir / QStringLiteral("modules/template/thanks.php")));
+
+    QFile::remove(dir / QStringLiteral("modules/cpt.php"));
+    try {
+        personaliseAll();
+        FAIL() << "no error";
+    } catch (const FileError& error) {
+        EXPECT_TRUE(error.description().contains(QStringLiteral("modules/cpt.php")))
+            << error.description().toStdString();
+    }
+    EXPECT_FALSE(QFileInfo::exists(dir / QStringLiteral("modules/cpt.php")));
+}
+
+} // namespace

@@ -4,7 +4,9 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QKeyEvent>
+#include <QLineEdit>
 #include <QTimer>
+#include <QVBoxLayout>
 #include <QWebEnginePage>
 #include <QWebEngineView>
 #include <functional>
@@ -84,6 +86,13 @@ protected:
         return html.value_or(QStringLiteral("<never came>"));
     }
 
+    WebBrowser::PageMarkup pageMarkup() {
+        std::optional<WebBrowser::PageMarkup> markup;
+        browser.readPageMarkup([&](const WebBrowser::PageMarkup& read) { markup = read; });
+        EXPECT_TRUE(waitUntil([&] { return markup.has_value(); })) << "markup never came";
+        return markup.value_or(WebBrowser::PageMarkup{"<never came>", "<never came>"});
+    }
+
     QVariant evaluate(const QString& script) {
         std::optional<QVariant> result;
         webPage()->runJavaScript(script, [&](const QVariant& value) { result = value; });
@@ -102,6 +111,23 @@ protected:
                                   "return document.execCommand('insertText', false, '%2'); })()")
                        .arg(id, text))
             .toBool();
+    }
+
+    // Selects characters from..to of an element's first text; equal ends put the caret there.
+    void select(const QString& id, int from, int to) {
+        evaluate(QStringLiteral("(() => { const r = document.createRange();"
+                                "const t = document.getElementById('%1').firstChild;"
+                                "r.setStart(t, %2); r.setEnd(t, %3);"
+                                "getSelection().removeAllRanges();"
+                                "getSelection().addRange(r); })()")
+                     .arg(id)
+                     .arg(from)
+                     .arg(to));
+    }
+
+    QString textOf(const QString& id) {
+        return evaluate(QStringLiteral("document.getElementById('%1').textContent").arg(id))
+            .toString();
     }
 
     // A real key press into the page, which the engine counts as the user having used it.
@@ -154,6 +180,66 @@ TEST_F(WebEngineBrowserTest, OffersNoMarkupWithoutADocument) {
     EXPECT_TRUE(outerHtml().contains("<p>There</p>"));
 }
 
+TEST_F(WebEngineBrowserTest, PageMarkupComesWithTheDoctypeOfOurDocumentOnly) {
+    const WebBrowser::PageMarkup none = pageMarkup();
+    EXPECT_EQ(none.doctype, QString());
+    EXPECT_EQ(none.outerHtml, QString());
+
+    ASSERT_TRUE(navigate(dir / "missing.html"));
+    EXPECT_EQ(pageMarkup().outerHtml, QString());
+
+    ASSERT_TRUE(navigate(dir.write("index.html", page("<p id=\"greeting\">Hello</p>"))));
+    WebBrowser::PageMarkup markup = pageMarkup();
+    EXPECT_EQ(markup.doctype, "<!DOCTYPE html>");
+    EXPECT_TRUE(markup.outerHtml.startsWith("<html")) << markup.outerHtml.toStdString();
+    EXPECT_TRUE(markup.outerHtml.contains("<p id=\"greeting\">Hello</p>"));
+
+    ASSERT_TRUE(navigate(dir.write("bare.html", "<html><body><p>Bare</p></body></html>")));
+    markup = pageMarkup();
+    EXPECT_EQ(markup.doctype, QString());
+    EXPECT_TRUE(markup.outerHtml.contains("<p>Bare</p>"));
+}
+
+// Saving writes the doctype and the markup read back; the saved page must render in the mode the
+// original did, or its layout shifts the first time it is edited.
+TEST_F(WebEngineBrowserTest, SavedDoctypesKeepTheRenderingMode) {
+    const struct {
+        const char* name;
+        QByteArray doctype;
+    } cases[] = {
+        {"standards", "<!DOCTYPE html>"},
+        {"xhtml transitional", "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Transitional//EN\" "
+                               "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-transitional.dtd\">"},
+        // Only the system id keeps this one out of quirks mode.
+        {"html 4 transitional with system id",
+         "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\"\n"
+         "  \"http://www.w3.org/TR/html4/loose.dtd\">"},
+        {"html 4 transitional without system id",
+         "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\">"},
+        // A system id alone that still means quirks.
+        {"system id only",
+         "<!DOCTYPE html SYSTEM \"http://www.ibm.com/data/dtd/v11/ibmxhtml1-transitional.dtd\">"},
+        {"none", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString file =
+            dir.write("page.html", c.doctype + "<html><head><meta charset=\"utf-8\">"
+                                               "</head><body><p>Text</p></body></html>");
+        ASSERT_TRUE(navigate(file));
+        const QString mode = evaluate("document.compatMode").toString();
+        const WebBrowser::PageMarkup markup = pageMarkup();
+        EXPECT_EQ(markup.doctype.isEmpty(), c.doctype.isEmpty()) << markup.doctype.toStdString();
+
+        const QString saved =
+            dir.write("saved.html", (markup.doctype + "\n" + markup.outerHtml).toUtf8());
+        ASSERT_TRUE(navigate(saved));
+        EXPECT_EQ(evaluate("document.compatMode").toString(), mode);
+        // Saving again changes nothing.
+        EXPECT_EQ(pageMarkup().doctype, markup.doctype);
+    }
+}
+
 TEST_F(WebEngineBrowserTest, EditsInDesignModeShowInTheMarkup) {
     ASSERT_TRUE(navigate(dir.write("index.html", page("<p id=\"text\">Hello</p>"))));
 
@@ -169,6 +255,118 @@ TEST_F(WebEngineBrowserTest, EditsInDesignModeShowInTheMarkup) {
     EXPECT_EQ(evaluate("document.designMode").toString(), "off");
     EXPECT_FALSE(typeAtEndOf("text", "Late"));
     EXPECT_TRUE(outerHtml().contains("<p id=\"text\">HelloEdited</p>"));
+}
+
+TEST_F(WebEngineBrowserTest, InsertedTextGoesToTheCaret) {
+    ASSERT_TRUE(navigate(
+        dir.write("index.html", page("<p id=\"first\">Alpha</p><p id=\"second\">Beta</p>"))));
+    browser.setDesignMode("on");
+
+    select("first", 2, 2);
+    browser.insertTextAtCaret("X");
+    EXPECT_EQ(textOf("first"), "AlXpha");
+    EXPECT_EQ(textOf("second"), "Beta");
+
+    // Typing goes on where the text went in.
+    browser.insertTextAtCaret("Y");
+    EXPECT_EQ(textOf("first"), "AlXYpha");
+
+    // A selection is typed over.
+    select("second", 1, 3);
+    browser.insertTextAtCaret("ol");
+    EXPECT_EQ(textOf("second"), "Bola");
+    EXPECT_TRUE(outerHtml().contains("<p id=\"first\">AlXYpha</p><p id=\"second\">Bola</p>"));
+}
+
+TEST_F(WebEngineBrowserTest, InsertedTextArrivesAsWrittenWhateverItHolds) {
+    ASSERT_TRUE(navigate(dir.write("index.html", page("<p id=\"text\">[]</p>"))));
+    browser.setDesignMode("on");
+
+    const QString tricky = QString::fromUtf8(
+        "'\" \\' \\n \\\" `${document.title}` </script><b id=\"bold\">x</b> "
+        "&amp; Grüße € \xF0\x9F\x98\x80 \xE2\x80\xA8 ');document.body.remove();//");
+    select("text", 1, 1);
+    browser.insertTextAtCaret(tricky);
+    EXPECT_EQ(textOf("text"), "[" + tricky + "]");
+    // Text, never markup.
+    EXPECT_FALSE(evaluate("document.getElementById('bold') !== null").toBool());
+
+    // A line break in the text breaks the line, as the Enter key would.
+    ASSERT_TRUE(navigate(dir.write("lines.html", page("<div id=\"text\">[]</div>"))));
+    browser.setDesignMode("on");
+    select("text", 1, 1);
+    browser.insertTextAtCaret("one\ntwo");
+    EXPECT_EQ(evaluate("document.body.innerText").toString().trimmed(), "[one\ntwo]");
+}
+
+TEST_F(WebEngineBrowserTest, InsertedTextWithoutACaretGoesToTheEndOfTheBody) {
+    ASSERT_TRUE(navigate(
+        dir.write("index.html", page("<p id=\"first\">First</p><p id=\"last\">Last</p>"))));
+    browser.setDesignMode("on");
+    ASSERT_EQ(evaluate("getSelection().rangeCount").toInt(), 0);
+
+    browser.insertTextAtCaret("End");
+    EXPECT_EQ(textOf("first"), "First");
+    EXPECT_TRUE(evaluate("document.body.textContent").toString().endsWith("LastEnd"));
+}
+
+TEST_F(WebEngineBrowserTest, NothingIsInsertedOutsideDesignMode) {
+    // Without a document of ours, nothing happens at all.
+    browser.insertTextAtCaret("Nowhere");
+    ASSERT_TRUE(navigate(dir / "missing.html"));
+    browser.setDesignMode("on");
+    browser.insertTextAtCaret("Nowhere");
+
+    // An editable element of the page would take the text, were design mode not asked about.
+    ASSERT_TRUE(navigate(dir.write(
+        "index.html", page("<p id=\"text\">Hello</p><div id=\"box\" contenteditable>Box</div>"))));
+    select("box", 3, 3);
+    browser.insertTextAtCaret("Typed");
+    EXPECT_EQ(textOf("box"), "Box");
+
+    browser.setDesignMode("on");
+    browser.setDesignMode("off");
+    select("text", 5, 5);
+    browser.insertTextAtCaret("Typed");
+    EXPECT_EQ(textOf("text"), "Hello");
+    EXPECT_FALSE(outerHtml().contains("Typed"));
+}
+
+TEST_F(WebEngineBrowserTest, InsertingTextGivesTheKeyboardBackToThePage) {
+    QWidget window;
+    auto* layout = new QVBoxLayout(&window);
+    auto* button = new QLineEdit;
+    layout->addWidget(button);
+    layout->addWidget(browser.view());
+    window.show();
+    window.activateWindow();
+    ASSERT_TRUE(waitUntil([&] { return window.isActiveWindow(); }));
+
+    ASSERT_TRUE(navigate(dir.write("index.html", page("<p id=\"text\">Hello</p>"))));
+    browser.setDesignMode("on");
+    select("text", 5, 5);
+    button->setFocus();
+    ASSERT_TRUE(waitUntil([&] { return !evaluate("document.hasFocus()").toBool(); }));
+
+    browser.insertTextAtCaret("!");
+    EXPECT_TRUE(waitUntil([&] { return evaluate("document.hasFocus()").toBool(); }));
+    EXPECT_FALSE(button->hasFocus());
+    // The caret stays behind the text, where the user types on.
+    EXPECT_EQ(evaluate("getSelection().isCollapsed && getSelection().anchorOffset").toInt(), 6);
+    EXPECT_EQ(textOf("text"), "Hello!");
+}
+
+TEST_F(WebEngineBrowserTest, NavigatingToTheSameFileShowsItsNewContent) {
+    const QString file = dir.write("index.html", page("<p>Old</p>"));
+    ASSERT_TRUE(navigate(file));
+    ASSERT_TRUE(outerHtml().contains("<p>Old</p>"));
+
+    // Rewritten at once, as saving or converting does, and possibly within the same second.
+    for (const QByteArray& text : {QByteArray("New"), QByteArray("Newer")}) {
+        dir.write("index.html", page("<p>" + text + "</p>"));
+        ASSERT_TRUE(navigate(file));
+        EXPECT_TRUE(outerHtml().contains("<p>" + text + "</p>")) << text.toStdString();
+    }
 }
 
 TEST_F(WebEngineBrowserTest, DesignModeAskedForDuringALoadAppliesToTheLoadedPage) {
