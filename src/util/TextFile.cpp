@@ -100,21 +100,6 @@ mode_t currentUmask() {
     return mask;
 }
 
-void writeAll(int fd, const QByteArray& bytes, const QString& path) {
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fd, data, size_t(left));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            throw FileError::fromErrno(errno, QStringLiteral("Cannot write"), path);
-        }
-        data += n;
-        left -= n;
-    }
-}
-
 } // namespace
 
 QString decodeUtf8Lossless(const QByteArray& bytes) {
@@ -172,6 +157,21 @@ QByteArray encodeUtf8Lossless(const QString& text) {
     return out;
 }
 
+void writeAllBytes(int fd, const QByteArray& bytes, const QString& path) {
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, data, size_t(left));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            throw FileError::fromErrno(errno, QStringLiteral("Cannot write"), path);
+        }
+        data += n;
+        left -= n;
+    }
+}
+
 QString LoadTextFromFile(const QString& path) {
     return decodeUtf8Lossless(readWholeFile(path));
 }
@@ -193,7 +193,7 @@ void SaveTextToFile(const QString& text, const QString& path) {
         const mode_t mode = ::stat(QFile::encodeName(path).constData(), &st) == 0
                                 ? (st.st_mode & 07777)
                                 : mode_t(0666 & ~currentUmask());
-        writeAll(fd.get(), encodeUtf8Lossless(text), path);
+        writeAllBytes(fd.get(), encodeUtf8Lossless(text), path);
         if (::fchmod(fd.get(), mode) != 0 || ::fsync(fd.get()) != 0)
             throw FileError::fromErrno(errno, QStringLiteral("Cannot write"), path);
         if (::close(fd.release()) != 0)

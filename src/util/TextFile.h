@@ -11,6 +11,9 @@
 QString decodeUtf8Lossless(const QByteArray& bytes);
 QByteArray encodeUtf8Lossless(const QString& text);
 
+// Writes all bytes to an open file descriptor; throws FileError naming path.
+void writeAllBytes(int fd, const QByteArray& bytes, const QString& path);
+
 // Whole-file read; throws FileError when the file is missing or cannot be read.
 QString LoadTextFromFile(const QString& path);
 

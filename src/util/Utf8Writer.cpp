@@ -31,19 +31,7 @@ void WriteUTF8Text(int fileNumber, const QString& text, bool addLineBreak) {
     QByteArray bytes = encodeUtf8Lossless(text);
     if (addLineBreak)
         bytes += "\r\n";
-    const QString path = openFiles().value(fileNumber);
-    const char* data = bytes.constData();
-    qsizetype left = bytes.size();
-    while (left > 0) {
-        const ssize_t n = ::write(fileNumber, data, size_t(left));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            throw FileError::fromErrno(errno, QStringLiteral("Cannot write"), path);
-        }
-        data += n;
-        left -= n;
-    }
+    writeAllBytes(fileNumber, bytes, openFiles().value(fileNumber));
 }
 
 void CloseFile(int fileNumber) {

@@ -214,8 +214,8 @@ TEST(BuildCommandProgram, BuildsTheSampleProduct) {
         QCoreApplication::applicationDirPath() + QStringLiteral("/../ostrel/ostrel-build");
     const QString sample =
         QCoreApplication::applicationDirPath() + QStringLiteral("/../../examples/sample-product");
-    if (!QFileInfo(program).isExecutable() || !QFileInfo(sample).isDir())
-        GTEST_SKIP() << "the built program or the sample is not where the build puts them";
+    ASSERT_TRUE(QFileInfo(program).isExecutable()) << program.toStdString();
+    ASSERT_TRUE(QFileInfo(sample).isDir()) << sample.toStdString();
     TempFolder output;
     const QStringList sampleBefore = contentsOf(sample);
     QProcess process;
