@@ -1,12 +1,20 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Ostrel with warnings as errors and runs every test headless.
+# Installs what is missing, builds Ostrel with warnings as errors and runs every test headless:
+# first the whole suite, then the tests that need no browser under the address and
+# undefined-behaviour sanitizers.
 set -euo pipefail
 cd "$(dirname "$0")"
 
 ./scripts/install-deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREL_WERROR=ON >/dev/null
-cmake --build build --parallel
 
 export QT_QPA_PLATFORM=offscreen
 [ "$(id -u)" -eq 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREL_WERROR=ON >/dev/null
+cmake --build build --parallel
 ctest --test-dir build --output-on-failure --parallel 2 "$@"
+
+echo "== The same tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DOSTREL_WERROR=ON -DOSTREL_SANITIZE=ON >/dev/null
+cmake --build build-asan --parallel
+ctest --test-dir build-asan --output-on-failure --parallel 2 --label-exclude wordpress "$@"

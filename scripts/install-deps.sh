@@ -7,7 +7,9 @@ packages=(
     qt6-base-dev qt6-webengine-dev libqt6webenginecore6-bin
     libgtest-dev libgmock-dev
     p7zip-full
-    fonts-dejavu-core
+    wordpress wordpress-theme-twentytwentythree mariadb-server
+    php-cli php-mysql php-xml php-zip php-mbstring curl unzip
+    fonts-dejavu-core fonts-liberation2
 )
 
 missing=()

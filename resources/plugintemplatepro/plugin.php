@@ -2,23 +2,112 @@
 <?php
 defined( 'ABSPATH' ) || exit;
 
-require_once __DIR__ . '/modules/cpt.php';
-require_once __DIR__ . '/modules/cpt_template_loader.php';
+// Closures only: other Ostrel plugins may be active too, so nothing here claims a global name.
+( static function () {
+	$ostrel = require __DIR__ . '/modules/cpt.php';
 
-add_action(
-	'admin_menu',
-	function () {
-		$menu_name = <<<'OSTREL_MENU_NAME'
+	// A nowdoc: the name is text, whatever quotes, backslashes or dollars it holds.
+	$ostrel['name'] = <<<'OSTREL_PLUGIN_NAME_9F3C2A'
 #menuname#
-OSTREL_MENU_NAME;
-		add_menu_page(
-			$menu_name,
-			$menu_name,
-			'manage_options',
-			'ostrel-#prefix#',
-			function () use ( $menu_name ) {
-				echo '<div class="wrap"><h1>' . esc_html( $menu_name ) . '</h1></div>';
-			}
+OSTREL_PLUGIN_NAME_9F3C2A;
+
+	// Buy buttons and sign-up forms need form fields, which plain post HTML does not allow.
+	$ostrel['sanitize_tag'] = static function ( $html ) {
+		$common  = array(
+			'class' => true,
+			'id'    => true,
+			'style' => true,
+			'title' => true,
 		);
+		$field   = $common + array(
+			'name'         => true,
+			'value'        => true,
+			'disabled'     => true,
+			'required'     => true,
+			'placeholder'  => true,
+			'autocomplete' => true,
+		);
+		$allowed = array_merge(
+			wp_kses_allowed_html( 'post' ),
+			array(
+				'form'     => $common + array(
+					'action'         => true,
+					'method'         => true,
+					'target'         => true,
+					'enctype'        => true,
+					'accept-charset' => true,
+					'name'           => true,
+				),
+				'input'    => $field + array(
+					'type'      => true,
+					'checked'   => true,
+					'src'       => true,
+					'alt'       => true,
+					'width'     => true,
+					'height'    => true,
+					'size'      => true,
+					'maxlength' => true,
+					'min'       => true,
+					'max'       => true,
+					'step'      => true,
+					'pattern'   => true,
+				),
+				'select'   => $field + array( 'multiple' => true ),
+				'option'   => $common + array(
+					'value'    => true,
+					'selected' => true,
+				),
+				'textarea' => $field + array(
+					'rows' => true,
+					'cols' => true,
+				),
+				'label'    => $common + array( 'for' => true ),
+			)
+		);
+		return wp_kses( is_string( $html ) ? $html : '', $allowed );
+	};
+
+	add_action( 'init', $ostrel['register_post_type'] );
+
+	// On init rather than admin_init, so the HTML is cleaned however the options get saved.
+	add_action(
+		'init',
+		static function () use ( $ostrel ) {
+			foreach ( array( 'front_option', 'back_option' ) as $key ) {
+				register_setting(
+					$ostrel['option_group'],
+					$ostrel[ $key ],
+					array(
+						'type'              => 'string',
+						'default'           => '',
+						'sanitize_callback' => $ostrel['sanitize_tag'],
+					)
+				);
+			}
+		}
+	);
+
+	register_activation_hook(
+		__FILE__,
+		static function () use ( $ostrel ) {
+			// init has passed: the post type must exist before its pages and rewrite rules.
+			$ostrel['register_post_type']();
+			$ostrel['create_pages']( $ostrel['name'] );
+			flush_rewrite_rules();
+		}
+	);
+
+	register_deactivation_hook(
+		__FILE__,
+		static function () use ( $ostrel ) {
+			unregister_post_type( $ostrel['post_type'] );
+			flush_rewrite_rules();
+		}
+	);
+
+	( require __DIR__ . '/modules/cpt_template_loader.php' )( $ostrel );
+
+	if ( is_admin() ) {
+		( require __DIR__ . '/modules/admin.php' )( $ostrel );
 	}
-);
+} )();

@@ -37,21 +37,29 @@ void setFontStyle(QWidget* widget, bool bold, double pointSize = 0, bool underli
     widget->setFont(font);
 }
 
+QFont plainFont(QWidget* parent) {
+    QFont font = parent->window()->font();
+    font.setBold(false); // set explicitly, or it would follow the frame's bold caption
+    return font;
+}
+
 QLabel* label(QWidget* parent, const QString& text) {
     auto* l = new QLabel(text, parent);
-    l->setTextFormat(Qt::PlainText); // page paths are shown as they are, never as markup
+    l->setFont(plainFont(parent)); // not the bold of a frame's caption
+    l->setTextFormat(Qt::PlainText);      // page paths are shown as they are, never as markup
     return l;
 }
 
 QPushButton* button(QWidget* parent, const QString& caption) {
     auto* b = new QPushButton(caption, parent);
+    b->setFont(plainFont(parent));
     b->setAccessibleName(caption);
     return b;
 }
 
 QGroupBox* frame(QWidget* parent, const QString& caption) {
     auto* f = new QGroupBox(caption, parent);
-    f->setStyleSheet(QStringLiteral("QGroupBox { font-weight: bold; }"));
+    setFontStyle(f, true);
     f->setAccessibleName(caption.trimmed());
     return f;
 }
@@ -66,8 +74,11 @@ void Form2::createControls() {
     setObjectName(QStringLiteral("Form2"));
     scale_ = TwipsScale(logicalDpiX());
     setAcceptDrops(true);
-    // The design's fonts are small; the platform's default would not fit the design places.
+    // The design places fit a small sans serif of the classic width; the platform's default
+    // sans serif is wider and would clip the labels.
     QFont small = font();
+    small.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
+                       QStringLiteral("Arial")});
     small.setPointSizeF(8.25);
     setFont(small);
 

@@ -1,16 +1,88 @@
 <?php
 defined( 'ABSPATH' ) || exit;
 
-add_action(
-	'init',
-	function () {
-		register_post_type(
-			strtolower( substr( 'ostrel_#prefix#', 0, 20 ) ),
-			array(
-				'public'  => true,
-				'label'   => 'Product pages',
-				'rewrite' => array( 'slug' => 'ostrel-#prefix#' ),
-			)
-		);
+// The names this plugin keeps its things under, all made from its identifier so several
+// Ostrel plugins can run side by side. Files needing them require this file (require_once
+// would hand back true the second time).
+return ( static function ( $id ) {
+	$slug = strtolower( $id );
+	if ( $slug !== $id ) {
+		// Keys are lower case; the hash keeps identifiers differing only in case apart.
+		$slug .= '_' . substr( md5( $id ), 0, 6 );
 	}
-);
+
+	// WordPress allows post type keys of at most 20 characters.
+	$post_type = 'ostrel_' . $slug;
+	if ( strlen( $post_type ) > 20 ) {
+		$post_type = 'ost_' . substr( $slug, 0, 7 ) . '_' . substr( md5( $id ), 0, 8 );
+	}
+
+	$option = 'ostrel_' . $slug . '_';
+
+	return array(
+		'slug'            => $slug,
+		'post_type'       => $post_type,
+		'menu_slug'       => 'ostrel-' . $slug,
+		'option_group'    => 'ostrel_' . $slug,
+		'front_option'    => $option . 'front_tag',
+		'back_option'     => $option . 'back_tag',
+		'sales_option'    => $option . 'sales_page',
+		'download_option' => $option . 'download_page',
+
+		'register_post_type' => static function () use ( $post_type, $slug ) {
+			register_post_type(
+				$post_type,
+				array(
+					'labels'              => array(
+						'name'          => 'Product pages',
+						'singular_name' => 'Product page',
+					),
+					'public'              => true,
+					// The pages are the plugin's output, managed from its menu, and the
+					// download page must not turn up in searches, menus or the REST API.
+					'show_ui'             => false,
+					'show_in_nav_menus'   => false,
+					'show_in_rest'        => false,
+					'exclude_from_search' => true,
+					'has_archive'         => false,
+					'supports'            => array( 'title' ),
+					'rewrite'             => array(
+						'slug'       => $slug,
+						'with_front' => false,
+						'feeds'      => false,
+						'pages'      => false,
+					),
+				)
+			);
+		},
+
+		// Creates whichever of the two pages is missing; existing ones keep their addresses,
+		// which the site owner has handed out.
+		'create_pages'       => static function ( $title ) use ( $post_type, $option ) {
+			$pages = array(
+				'sales_page'    => array( $title, sanitize_title( $title ) ),
+				'download_page' => array( $title . ' – download', strtolower( wp_generate_password( 20, false ) ) ),
+			);
+			foreach ( $pages as $role => $page ) {
+				$existing = get_post( (int) get_option( $option . $role ) );
+				if ( $existing && $post_type === $existing->post_type ) {
+					continue;
+				}
+				$post_id = wp_insert_post(
+					array(
+						'post_type'      => $post_type,
+						'post_status'    => 'publish',
+						'post_title'     => $page[0],
+						'post_name'      => '' === $page[1] ? 'sales' : $page[1],
+						'comment_status' => 'closed',
+						'ping_status'    => 'closed',
+					),
+					true
+				);
+				if ( ! is_wp_error( $post_id ) ) {
+					update_option( $option . $role, $post_id );
+				}
+			}
+		},
+	);
+} )( '#prefix#' );

@@ -1,0 +1,21 @@
+<?php
+defined( 'ABSPATH' ) || exit;
+defined( 'WP_UNINSTALL_PLUGIN' ) || exit;
+
+// Leaves nothing behind: the plugin's options and its pages go.
+( static function () {
+	global $wpdb;
+	$ostrel = require __DIR__ . '/modules/cpt.php';
+
+	foreach ( array( 'front_option', 'back_option', 'sales_option', 'download_option' ) as $key ) {
+		delete_option( $ostrel[ $key ] );
+	}
+
+	// The post type is not registered while uninstalling, so ask the table directly.
+	$ids = $wpdb->get_col(
+		$wpdb->prepare( "SELECT ID FROM {$wpdb->posts} WHERE post_type = %s", $ostrel['post_type'] )
+	);
+	foreach ( $ids as $id ) {
+		wp_delete_post( (int) $id, true );
+	}
+} )();

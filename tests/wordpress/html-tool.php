@@ -1,0 +1,44 @@
+<?php
+// Reads HTML for the WordPress test.
+//   php html-tool.php xpath FILE EXPRESSION          prints the text of every match, one a line
+//   php html-tool.php form FILE ACTION [NAME=VALUE]…  prints the url-encoded body of the form
+//                                                     whose action ends with ACTION, with its
+//                                                     hidden fields and the given values
+libxml_use_internal_errors( true );
+
+function load_html( $file ) {
+	$document = new DOMDocument();
+	$document->loadHTML( '<?xml encoding="UTF-8">' . file_get_contents( $file ) );
+	return new DOMXPath( $document );
+}
+
+$command = isset( $argv[1] ) ? $argv[1] : '';
+if ( 'xpath' === $command && 4 === $argc ) {
+	foreach ( load_html( $argv[2] )->query( $argv[3] ) as $node ) {
+		echo $node->textContent, "\n";
+	}
+	exit( 0 );
+}
+if ( 'form' === $command && $argc >= 4 ) {
+	$xpath = load_html( $argv[2] );
+	foreach ( $xpath->query( '//form' ) as $form ) {
+		$action = $form->getAttribute( 'action' );
+		if ( substr( $action, -strlen( $argv[3] ) ) !== $argv[3] ) {
+			continue;
+		}
+		$fields = array();
+		foreach ( $xpath->query( './/input[@type="hidden"]', $form ) as $input ) {
+			$fields[ $input->getAttribute( 'name' ) ] = $input->getAttribute( 'value' );
+		}
+		foreach ( array_slice( $argv, 4 ) as $pair ) {
+			list( $name, $value ) = explode( '=', $pair, 2 );
+			$fields[ $name ] = $value;
+		}
+		echo http_build_query( $fields );
+		exit( 0 );
+	}
+	fwrite( STDERR, "no form with action $argv[3]\n" );
+	exit( 1 );
+}
+fwrite( STDERR, "usage: php html-tool.php xpath FILE EXPRESSION | form FILE ACTION [NAME=VALUE]...\n" );
+exit( 2 );

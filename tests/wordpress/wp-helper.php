@@ -1,0 +1,152 @@
+<?php
+// Runs one step of the WordPress test inside the throwaway site, as an administrator.
+// Usage: php wp-helper.php SITE_DIR HOST:PORT COMMAND [ARGUMENTS]
+//   install PASSWORD                 installs WordPress with pretty permalinks
+//   install-plugin ZIP               installs a plugin archive with WordPress's own installer
+//   plugin-data PLUGIN_FILE          prints the plugin's header fields, one "Key<TAB>Value" a line
+//   activate PLUGIN_FILE
+//   keys PLUGIN_FILE                 prints the plugin's names and its pages' numbers and addresses
+//   set-tags PLUGIN_FILE FRONT BACK  saves the files FRONT and BACK as the plugin's tag HTML
+//   get-option NAME
+//   uninstall PLUGIN_FILE            deactivates and deletes the plugin
+//   leftovers TEXT POST_TYPE [ID]…   prints options named with TEXT (or whose value mentions
+//                                    POST_TYPE), and posts of POST_TYPE or with the IDs
+if ( $argc < 4 ) {
+	fwrite( STDERR, "usage: php wp-helper.php SITE_DIR HOST:PORT COMMAND [ARGUMENTS]\n" );
+	exit( 2 );
+}
+list( , $site_dir, $host, $command ) = $argv;
+$args = array_slice( $argv, 4 );
+
+$_SERVER['HTTP_HOST']   = $host;
+$_SERVER['SERVER_NAME'] = '127.0.0.1';
+$_SERVER['REQUEST_URI'] = '/';
+
+function fail( $message ) {
+	fwrite( STDERR, $message . "\n" );
+	exit( 1 );
+}
+
+function error_text( $error ) {
+	return is_wp_error( $error ) ? implode( '; ', $error->get_error_messages() ) : var_export( $error, true );
+}
+
+if ( 'install' === $command ) {
+	define( 'WP_INSTALLING', true );
+	// No mail server here.
+	function wp_new_blog_notification() {}
+}
+
+require $site_dir . '/wp-load.php';
+require_once ABSPATH . 'wp-admin/includes/admin.php';
+require_once ABSPATH . 'wp-admin/includes/upgrade.php';
+require_once ABSPATH . 'wp-admin/includes/class-wp-upgrader.php';
+if ( 'install' !== $command ) {
+	wp_set_current_user( 1 );
+}
+
+function plugin_keys( $plugin_file ) {
+	return require WP_PLUGIN_DIR . '/' . dirname( $plugin_file ) . '/modules/cpt.php';
+}
+
+switch ( $command ) {
+	case 'install':
+		$result = wp_install( 'Ostrel test site', 'admin', 'admin@example.com', true, '', $args[0] );
+		if ( is_wp_error( $result ) || empty( $result['user_id'] ) ) {
+			fail( 'wp_install failed: ' . error_text( $result ) );
+		}
+		$GLOBALS['wp_rewrite']->set_permalink_structure( '/%postname%/' );
+		flush_rewrite_rules( false );
+		break;
+
+	case 'install-plugin':
+		$upgrader = new Plugin_Upgrader( new Automatic_Upgrader_Skin() );
+		$result   = $upgrader->install( $args[0] );
+		if ( true !== $result ) {
+			fail( 'install failed: ' . error_text( $result ) . ' ' . implode( ' ', $upgrader->skin->get_upgrade_messages() ) );
+		}
+		echo $upgrader->plugin_info(), "\n";
+		break;
+
+	case 'plugin-data':
+		$data = get_plugin_data( WP_PLUGIN_DIR . '/' . $args[0], false, false );
+		foreach ( array( 'Name', 'PluginURI', 'Description', 'Version', 'Author', 'AuthorURI' ) as $key ) {
+			echo $key, "\t", $data[ $key ], "\n";
+		}
+		break;
+
+	case 'activate':
+		$result = activate_plugin( $args[0] );
+		if ( null !== $result ) {
+			fail( 'activation failed: ' . error_text( $result ) );
+		}
+		if ( ! is_plugin_active( $args[0] ) ) {
+			fail( 'not active after activation' );
+		}
+		break;
+
+	case 'keys':
+		$keys = plugin_keys( $args[0] );
+		foreach ( $keys as $name => $value ) {
+			if ( is_string( $value ) ) {
+				echo $name, "\t", $value, "\n";
+			}
+		}
+		foreach ( array( 'sales', 'download' ) as $page ) {
+			$id = (int) get_option( $keys[ $page . '_option' ] );
+			echo $page, "_id\t", $id, "\n";
+			echo $page, "_url\t", get_permalink( $id ), "\n";
+			echo $page, "_post_type\t", get_post_type( $id ), "\n";
+			echo $page, "_name\t", get_post_field( 'post_name', $id ), "\n";
+		}
+		break;
+
+	case 'set-tags':
+		$keys = plugin_keys( $args[0] );
+		update_option( $keys['front_option'], file_get_contents( $args[1] ) );
+		update_option( $keys['back_option'], file_get_contents( $args[2] ) );
+		break;
+
+	case 'get-option':
+		echo get_option( $args[0], '' );
+		break;
+
+	case 'uninstall':
+		deactivate_plugins( $args[0] );
+		if ( is_plugin_active( $args[0] ) ) {
+			fail( 'still active after deactivation' );
+		}
+		$result = delete_plugins( array( $args[0] ) );
+		if ( true !== $result ) {
+			fail( 'delete_plugins failed: ' . error_text( $result ) );
+		}
+		break;
+
+	case 'leftovers':
+		global $wpdb;
+		$text      = '%' . $wpdb->esc_like( $args[0] ) . '%';
+		$post_type = '%' . $wpdb->esc_like( $args[1] ) . '%';
+		$options   = $wpdb->get_col(
+			$wpdb->prepare( "SELECT option_name FROM {$wpdb->options} WHERE option_name LIKE %s OR option_value LIKE %s", $text, $post_type )
+		);
+		foreach ( $options as $name ) {
+			echo "option\t", $name, "\n";
+		}
+		$ids   = array_map( 'intval', array_slice( $args, 2 ) );
+		$ids[] = -1; // keeps IN () valid when no numbers are given
+		$in    = implode( ',', $ids );
+		$posts = $wpdb->get_col(
+			$wpdb->prepare( "SELECT ID FROM {$wpdb->posts} WHERE post_type = %s OR ID IN ($in) OR post_parent IN ($in)", $args[1] )
+		);
+		foreach ( $posts as $id ) {
+			echo "post\t", $id, "\n";
+		}
+		$meta = $wpdb->get_col( "SELECT meta_id FROM {$wpdb->postmeta} WHERE post_id IN ($in)" );
+		foreach ( $meta as $id ) {
+			echo "postmeta\t", $id, "\n";
+		}
+		break;
+
+	default:
+		fail( "unknown command $command" );
+}
