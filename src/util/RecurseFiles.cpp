@@ -1,6 +1,7 @@
 #include "RecurseFiles.h"
 
 #include "FsPath.h"
+#include "TextFile.h"
 
 #include <QDir>
 #include <algorithm>
@@ -13,7 +14,7 @@ namespace fs = std::filesystem;
 namespace {
 
 struct Walker {
-    QString basePrefix;
+    std::string basePrefix; // as bytes, so names that are not UTF-8 survive
     QStringList& list;
     std::vector<std::pair<dev_t, ino_t>> ancestors;
 
@@ -43,9 +44,12 @@ struct Walker {
                 if (!fs::is_symlink(fs::symlink_status(entry, ec)) || !linkContainsItself(entry))
                     walk(entry);
             } else if (S_ISREG(target.st_mode)) {
-                const QString full = fromFsPath(entry);
-                if (full.startsWith(basePrefix))
-                    list << full.mid(basePrefix.size());
+                // Decoded as page text is, so a name that is not UTF-8 still matches its
+                // references in the pages.
+                const std::string& full = entry.native();
+                if (full.compare(0, basePrefix.size(), basePrefix) == 0)
+                    list << decodeUtf8Lossless(
+                        QByteArray::fromStdString(full.substr(basePrefix.size())));
             }
         }
         ancestors.pop_back();
@@ -58,6 +62,6 @@ void RecurseFiles(const QString& fPath, const QString& base, QStringList& list) 
     QString prefix = QDir::cleanPath(base);
     if (!prefix.endsWith(QLatin1Char('/')))
         prefix += QLatin1Char('/');
-    Walker walker{prefix, list, {}};
+    Walker walker{toFsPath(prefix).native(), list, {}};
     walker.walk(toFsPath(QDir::cleanPath(fPath)));
 }
