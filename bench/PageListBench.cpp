@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <filesystem>
 #include <string>
 #include <sys/stat.h>
@@ -76,6 +77,14 @@ int main(int argc, char** argv) {
     for (int i = 0; i < 200; ++i)
         touch(folder / ("picture-" + std::to_string(i) + ".jpg"));
     fs::create_directories(folder / "images");
+
+    // The steady state: nobody has touched the folder for a while. For two seconds after a change
+    // every tick lists the folder again (that is the listing time printed below).
+    timespec past[2]{};
+    ::clock_gettime(CLOCK_REALTIME, &past[0]);
+    past[0].tv_sec -= 60;
+    past[1] = past[0];
+    ::utimensat(AT_FDCWD, folder.c_str(), past, 0);
 
     const QString workFolder = QString::fromStdString(folder.string());
     PageListMonitor monitor;

@@ -2,8 +2,9 @@
 
 #include <QString>
 #include <QStringList>
+#include <sys/stat.h>
 
-// Keeps the page list equal to the pages found in the working folder: each refresh re-reads the
+// Keeps the page list equal to the pages found in the working folder: each refresh looks at the
 // folder and tells whether the list must be rebuilt.
 class PageListMonitor {
 public:
@@ -23,7 +24,27 @@ public:
     QStringList pagePaths() const;
 
 private:
+    // What a folder's own entry says of it; adding, removing or renaming an entry changes it.
+    struct FolderStamp {
+        dev_t device = 0;
+        ino_t inode = 0;
+        timespec modified{};
+        timespec changed{};
+        bool operator==(const FolderStamp& other) const;
+    };
+
+    static bool readStamp(const QString& folder, FolderStamp& stamp);
+    void listPages(const QString& workFolder, const FolderStamp& stamp);
+
+    // The last listing, and whether an unchanged folder stamp means unchanged pages.
+    QString listedFolder_;
+    QStringList listedNames_;
+    FolderStamp listedStamp_;
+    bool listingHolds_ = false;
+
+    // The last rebuild.
     QString snapshotFolder_;
     QStringList snapshotNames_;
     bool valid_ = false;
+    bool snapshotIsListing_ = false;
 };

@@ -91,6 +91,60 @@ private:
     QHash<QString, std::vector<int>> holding_; // asset text -> stretches holding it, in order
 };
 
+// The common case in one pass: no asset is listed twice and none starts with the prefix, so a
+// rewritten stretch never matches again and the assets' order does not matter. Of neighbouring
+// stretches with the same asset, a replace-all takes every other one: a match uses up the quote
+// the next stretch would start with.
+bool rewriteInOnePass(const QString& text, const QStringList& assets, const QString& urlPrefix,
+                      QString& result) {
+    QHash<QStringView, bool> known;
+    known.reserve(assets.size());
+    qsizetype longest = 0;
+    for (const QString& asset : assets) {
+        if (asset.startsWith(urlPrefix))
+            return false;
+        known.insert(QStringView(asset), true);
+        longest = std::max(longest, asset.size());
+    }
+    if (known.size() != assets.size())
+        return false;
+    std::vector<bool> lengthUsed(size_t(longest) + 1, false);
+    for (const QString& asset : assets)
+        lengthUsed[size_t(asset.size())] = true;
+
+    std::vector<qsizetype> insertAt;
+    QStringView previous;
+    bool previousReplaced = false;
+    for (qsizetype open = text.indexOf(kQuote); open >= 0;) {
+        const qsizetype close = text.indexOf(kQuote, open + 1);
+        if (close < 0)
+            break;
+        const qsizetype length = close - open - 1;
+        bool replaced = false;
+        if (length <= longest && lengthUsed[size_t(length)]) {
+            const QStringView inner = QStringView(text).mid(open + 1, length);
+            replaced = known.contains(inner) && !(previousReplaced && inner == previous);
+            if (replaced) {
+                insertAt.push_back(open + 1);
+                previous = inner;
+            }
+        }
+        previousReplaced = replaced;
+        open = close;
+    }
+
+    result.clear();
+    result.reserve(text.size() + qsizetype(insertAt.size()) * urlPrefix.size());
+    qsizetype from = 0;
+    for (const qsizetype at : insertAt) {
+        result += QStringView(text).mid(from, at - from);
+        result += urlPrefix;
+        from = at;
+    }
+    result += QStringView(text).mid(from);
+    return true;
+}
+
 } // namespace
 
 const PageTags& FrontTags() {
@@ -121,6 +175,9 @@ QString RewriteAssetPaths(const QString& text, const QStringList& assets,
                                          [](const QString& a) { return a.contains(kQuote); });
     if (!quotesStay)
         return rewriteOneByOne(text, assets, urlPrefix);
+    QString result;
+    if (rewriteInOnePass(text, assets, urlPrefix, result))
+        return result;
     QuotedStretches stretches(text, assets, urlPrefix);
     for (const QString& asset : assets)
         stretches.replaceAll(asset);

@@ -62,7 +62,7 @@ private:
             return note(from, QStringLiteral("link leads nowhere (%1)").arg(systemMessage(errno)));
 
         if (S_ISREG(target.st_mode))
-            return copyFile(from, to, target.st_mode);
+            return copyFile(from, to, target);
         if (!S_ISDIR(target.st_mode))
             return note(from, QStringLiteral("not a regular file or folder"));
         if (FileId{target.st_dev, target.st_ino} == destination_)
@@ -85,7 +85,9 @@ private:
         return false;
     }
 
-    void copyFile(const fs::path& from, const fs::path& to, mode_t mode) {
+    void copyFile(const fs::path& from, const fs::path& to, const struct stat& source) {
+        const mode_t mode = source.st_mode;
+        const off_t size = source.st_size;
         // A link or an unwritable file standing at the target is replaced, never written through.
         struct stat existing {};
         if (::lstat(to.c_str(), &existing) == 0 && !S_ISDIR(existing.st_mode))
@@ -101,7 +103,7 @@ private:
             ::close(in);
             return note(to, systemMessage(error));
         }
-        const int error = pump(in, out);
+        const int error = pump(in, out, size);
         ::close(in);
         if (::close(out) != 0 && error == 0)
             return note(to, systemMessage(errno));
@@ -112,7 +114,25 @@ private:
     }
 
     // Copies until the end of the input; returns 0 or the errno of the failing call.
-    static int pump(int in, int out) {
+    static int pump(int in, int out, off_t size) {
+        // In the kernel where the file system allows it; files that report no size (such as
+        // those of /proc) and file systems that refuse go through a buffer.
+        if (size > 0) {
+            off_t left = size;
+            while (left > 0) {
+                const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, size_t(left), 0);
+                if (n > 0) {
+                    left -= n;
+                    continue;
+                }
+                if (n < 0 && errno == EINTR)
+                    continue;
+                if (n < 0 && errno != EXDEV && errno != EINVAL && errno != ENOSYS &&
+                    errno != EOPNOTSUPP)
+                    return errno;
+                break; // copy the rest, or all of it, through the buffer
+            }
+        }
         static thread_local std::vector<char> buffer(1 << 18);
         for (;;) {
             ssize_t n = ::read(in, buffer.data(), buffer.size());
