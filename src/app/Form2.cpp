@@ -48,7 +48,12 @@ Form2::Form2(ProgramFolder programFolder, WebBrowser* browser, Form2Services ser
     Form_Load();
 }
 
-Form2::~Form2() = default;
+Form2::~Form2() {
+    // The browser goes first, while everything its last answers could reach is still whole.
+    closing_ = true;
+    WebBrowser1->disconnect(this);
+    delete WebBrowser1;
+}
 
 QString Form2::designatedPage(int index) const {
     return lblSelectedPage[index == 0 ? 0 : 1]->text();

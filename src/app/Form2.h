@@ -136,6 +136,7 @@ private:
     void saveIfChanged(const QString& page);
     bool writePage(const QString& page, const WebBrowser::PageMarkup& markup);
     void finishSave(const QString& page);
+    void readMarkup(const WebBrowser::MarkupCallback& use);
 
     Workspace workspace_;
     Form2Services services_;
@@ -145,6 +146,7 @@ private:
     QString editBaseline_; // the markup of the page when editing began
     bool baselineWanted_ = false;
     bool saving_ = false; // a save waits for the browser's markup
+    bool closing_ = false;
 };
 
 // The local files a drag carries; empty when it carries no file list.

@@ -84,7 +84,7 @@ void Form2::saveWithWorkaround(const QString& page) {
         return;
     }
     saving_ = true;
-    WebBrowser1->readPageMarkup([this, page](const WebBrowser::PageMarkup& markup) {
+    readMarkup([this, page](const WebBrowser::PageMarkup& markup) {
         if (!writePage(page, markup))
             return;
         services_.messages.MsgBox(QStringLiteral("Done"), QStringLiteral("Done!"),
@@ -95,7 +95,7 @@ void Form2::saveWithWorkaround(const QString& page) {
 
 void Form2::saveIfChanged(const QString& page) {
     saving_ = true;
-    WebBrowser1->readPageMarkup([this, page](const WebBrowser::PageMarkup& markup) {
+    readMarkup([this, page](const WebBrowser::PageMarkup& markup) {
         const bool changed = !markup.outerHtml.isEmpty() && markup.outerHtml != editBaseline_;
         if (changed &&
             services_.messages.MsgBox(QStringLiteral("Save"), QStringLiteral("Save changes?"),
@@ -122,6 +122,15 @@ bool Form2::writePage(const QString& page, const WebBrowser::PageMarkup& markup)
     }
 }
 
+void Form2::readMarkup(const WebBrowser::MarkupCallback& use) {
+    // A browser that goes away answers its pending reads with nothing; a closing window must not
+    // act on those answers.
+    WebBrowser1->readPageMarkup([this, use](const WebBrowser::PageMarkup& markup) {
+        if (!closing_)
+            use(markup);
+    });
+}
+
 void Form2::finishSave(const QString& page) {
     saving_ = false;
     WebBrowser1->Navigate2(page); // shows the file as it now is on disk
@@ -130,8 +139,7 @@ void Form2::finishSave(const QString& page) {
 void Form2::SavePage(const QString& sTextToFind, const QString& sTextToReplace,
                      bool /*blnRefreshPage*/) {
     const QString page = Combo1->currentText();
-    WebBrowser1->readPageMarkup([this, page, sTextToFind,
-                                 sTextToReplace](WebBrowser::PageMarkup markup) {
+    readMarkup([this, page, sTextToFind, sTextToReplace](WebBrowser::PageMarkup markup) {
         markup.outerHtml = ReplaceText(markup.outerHtml, sTextToFind, sTextToReplace, 0);
         if (markup.outerHtml.isEmpty())
             return;
@@ -150,7 +158,7 @@ void Form2::WebBrowser1_DownloadComplete() {
     }
     WebBrowser1->setDesignMode(QStringLiteral("On"));
     if (std::exchange(baselineWanted_, false))
-        WebBrowser1->readPageMarkup(
+        readMarkup(
             [this](const WebBrowser::PageMarkup& markup) { editBaseline_ = markup.outerHtml; });
 }
 

@@ -208,6 +208,17 @@ TEST_F(Form2EditMode, SavePageReplacesEveryOccurrenceInTheBrowsersMarkup) {
     EXPECT_TRUE(messages.shown.isEmpty());
 }
 
+TEST_F(Form2EditMode, ClosingTheWindowDuringASaveNeitherWritesNorReportsDone) {
+    setMarker();
+    const QByteArray before = readBytes(work("b.html"));
+    enterEditMode();
+    messages.answers = {MsgResult::Yes};
+    form->Command2_Click();
+    form.reset(); // the markup read is still pending
+    EXPECT_EQ(messages.titles(), QStringList{QStringLiteral("Save")});
+    EXPECT_EQ(readBytes(work("b.html")), before);
+}
+
 TEST_F(Form2EditMode, HelpOpensTheQuickHelp) {
     form->lblHelp->click();
     EXPECT_EQ(quickHelpOpened, 1);

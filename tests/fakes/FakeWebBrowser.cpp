@@ -1,5 +1,11 @@
 #include "FakeWebBrowser.h"
 
+FakeWebBrowser::~FakeWebBrowser() {
+    outerHtml.clear();
+    doctype.clear();
+    answerReads();
+}
+
 void FakeWebBrowser::Navigate2(const QString& filePath) {
     current_ = filePath;
     navigations << filePath;

@@ -10,6 +10,8 @@ class FakeWebBrowser : public WebBrowser {
     Q_OBJECT
 public:
     using WebBrowser::WebBrowser;
+    // Like the real engine, a browser that goes away answers its pending reads with nothing.
+    ~FakeWebBrowser() override;
 
     QWidget* view() override { return nullptr; }
     void setSilent(bool silent) override { silent_ = silent; }
