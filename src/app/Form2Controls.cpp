@@ -45,8 +45,8 @@ QFont plainFont(QWidget* parent) {
 
 QLabel* label(QWidget* parent, const QString& text) {
     auto* l = new QLabel(text, parent);
-    l->setFont(plainFont(parent)); // not the bold of a frame's caption
-    l->setTextFormat(Qt::PlainText);      // page paths are shown as they are, never as markup
+    l->setFont(plainFont(parent));   // not the bold of a frame's caption
+    l->setTextFormat(Qt::PlainText); // page paths are shown as they are, never as markup
     return l;
 }
 
