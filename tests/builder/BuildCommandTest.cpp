@@ -1,10 +1,11 @@
 #include "builder/BuildCommand.h"
 #include "fakes/FakeLauncher.h"
+#include "support/ArchiveTools.h"
+#include "support/Fingerprint.h"
 #include "support/TempFolder.h"
+#include "support/TestTemplate.h"
 
 #include <QCoreApplication>
-#include <QCryptographicHash>
-#include <QDirIterator>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
@@ -12,59 +13,19 @@
 
 namespace {
 
-// Relative paths and content digests of everything under a folder, one a line.
-QStringList contentsOf(const QString& folder) {
-    QStringList contents;
-    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        const QByteArray digest =
-            QFileInfo(path).isDir()
-                ? QByteArray("folder")
-                : QCryptographicHash::hash(readBytes(path), QCryptographicHash::Sha1).toHex();
-        contents << path.mid(folder.size()) + ' ' + QString::fromLatin1(digest);
-    }
-    contents.sort();
-    return contents;
-}
-
-QStringList topFoldersInArchive(const QString& archive) {
-    QProcess lister;
-    lister.start(QStringLiteral("7za"),
-                 {QStringLiteral("l"), QStringLiteral("-slt"), QStringLiteral("--"), archive});
-    lister.waitForFinished(-1);
-    QStringList tops;
-    bool listing = false;
-    for (const QString& line : QString::fromUtf8(lister.readAllStandardOutput()).split('\n')) {
-        if (line.startsWith(QStringLiteral("----------")))
-            listing = true;
-        else if (listing && line.startsWith(QStringLiteral("Path = "))) {
-            const QString top = line.mid(7).trimmed().section(QLatin1Char('/'), 0, 0);
-            if (!tops.contains(top))
-                tops << top;
-        }
-    }
-    return tops;
-}
-
 class BuildCommandTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        const QStringList templateFiles{
-            QStringLiteral("plugin.php"), QStringLiteral("modules/template/template.php"),
-            QStringLiteral("modules/template/thanks.php"), QStringLiteral("modules/cpt.php"),
-            QStringLiteral("modules/cpt_template_loader.php")};
-        for (const QString& file : templateFiles)
-            dir.write(QStringLiteral("program/plugintemplatepro/") + file,
-                      "<?php // #prefix# ?>\r\n#header#");
+        writeTemplate(
+            dir / QStringLiteral("program/plugintemplatepro"),
+            TemplateContents::alike("<?php // #prefix# ?>\r\n#header#", Thanks::Included));
         dir.write(QStringLiteral("pages/index.html"), "<img src=\"a.png\">#FRONT#");
         dir.write(QStringLiteral("pages/download.html"), "#BACK#");
         dir.write(QStringLiteral("pages/a.png"), "png");
-        pagesBefore = contentsOf(pages);
+        pagesBefore = fingerprint(pages);
     }
 
-    void TearDown() override { EXPECT_EQ(contentsOf(pages), pagesBefore); }
+    void TearDown() override { EXPECT_EQ(fingerprint(pages), pagesBefore); }
 
     // Every required option, the licence left empty.
     QStringList arguments(const QStringList& extra = {}) const {
@@ -123,7 +84,7 @@ TEST_F(BuildCommandTest, BuildsAndPrintsTheArchivePath) {
     EXPECT_EQ(outText, defaultArchive() + '\n');
     EXPECT_TRUE(errText.isEmpty()) << errText.toStdString();
     ASSERT_TRUE(QFileInfo(defaultArchive()).isFile());
-    const QStringList tops = topFoldersInArchive(defaultArchive());
+    const QStringList tops = topFolders(archiveEntries(defaultArchive()));
     ASSERT_EQ(tops.size(), 1);
     // A freshly drawn identifier.
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^p[0-9]{2,6}$")).match(tops.first()).hasMatch())
@@ -140,7 +101,7 @@ TEST_F(BuildCommandTest, TemplateOutputAndIdentifierCanBeGiven) {
         0)
         << errText.toStdString();
     EXPECT_EQ(outText, output + QStringLiteral("/myplugin.zip\n"));
-    EXPECT_EQ(topFoldersInArchive(output + QStringLiteral("/myplugin.zip")),
+    EXPECT_EQ(topFolders(archiveEntries(output + QStringLiteral("/myplugin.zip"))),
               QStringList{QStringLiteral("shop_1")});
     EXPECT_FALSE(QFileInfo::exists(defaultArchive()));
 }
@@ -148,7 +109,7 @@ TEST_F(BuildCommandTest, TemplateOutputAndIdentifierCanBeGiven) {
 TEST_F(BuildCommandTest, MissingTagsWarnButStillBuild) {
     dir.write(QStringLiteral("pages/index.html"), "#front# only lower case");
     dir.write(QStringLiteral("pages/download.html"), "no tag");
-    pagesBefore = contentsOf(pages);
+    pagesBefore = fingerprint(pages);
     EXPECT_EQ(run(arguments()), 0) << errText.toStdString();
     EXPECT_TRUE(errText.contains(QStringLiteral("warning"))) << errText.toStdString();
     EXPECT_TRUE(errText.contains(QStringLiteral("#FRONT#")));
@@ -167,7 +128,7 @@ TEST_F(BuildCommandTest, AnExistingArchiveIsReplacedOnlyWithYes) {
     EXPECT_EQ(
         run(arguments({QStringLiteral("--yes"), QStringLiteral("--id"), QStringLiteral("p7")})), 0)
         << errText.toStdString();
-    EXPECT_EQ(topFoldersInArchive(defaultArchive()), QStringList{QStringLiteral("p7")});
+    EXPECT_EQ(topFolders(archiveEntries(defaultArchive())), QStringList{QStringLiteral("p7")});
 }
 
 TEST_F(BuildCommandTest, BadInputExitsWithOneAndNamesTheProblem) {
@@ -217,7 +178,7 @@ TEST(BuildCommandProgram, BuildsTheSampleProduct) {
     ASSERT_TRUE(QFileInfo(program).isExecutable()) << program.toStdString();
     ASSERT_TRUE(QFileInfo(sample).isDir()) << sample.toStdString();
     TempFolder output;
-    const QStringList sampleBefore = contentsOf(sample);
+    const QStringList sampleBefore = fingerprint(sample);
     QProcess process;
     process.start(
         program,
@@ -234,7 +195,7 @@ TEST(BuildCommandProgram, BuildsTheSampleProduct) {
     const QString printed = QString::fromUtf8(process.readAllStandardOutput()).trimmed();
     EXPECT_EQ(printed, output / QStringLiteral("balconyherbs.zip"));
     EXPECT_TRUE(QFileInfo(printed).isFile());
-    EXPECT_EQ(contentsOf(sample), sampleBefore);
+    EXPECT_EQ(fingerprint(sample), sampleBefore);
 }
 
 } // namespace

@@ -2,80 +2,22 @@
 #include "builder/PageConversion.h"
 #include "builder/PluginHeader.h"
 #include "fakes/FakeLauncher.h"
+#include "support/ArchiveTools.h"
+#include "support/Fingerprint.h"
 #include "support/TempFolder.h"
+#include "support/TestTemplate.h"
 
-#include <QCryptographicHash>
 #include <QDir>
-#include <QDirIterator>
 #include <QFileInfo>
-#include <QProcess>
 #include <QRegularExpression>
-#include <QSet>
 #include <cerrno>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 namespace {
-
-// Every entry under a folder with its mode, modification time and content digest, one a line.
-QStringList fingerprint(const QString& folder) {
-    QStringList prints;
-    QDirIterator it(folder, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        struct stat st {};
-        ::lstat(QFile::encodeName(path).constData(), &st);
-        const QByteArray digest =
-            S_ISREG(st.st_mode)
-                ? QCryptographicHash::hash(readBytes(path), QCryptographicHash::Sha1).toHex()
-                : QByteArray();
-        prints << QStringLiteral("%1 %2 %3.%4 %5")
-                      .arg(path.mid(folder.size()))
-                      .arg(st.st_mode, 0, 8)
-                      .arg(qint64(st.st_mtim.tv_sec))
-                      .arg(qint64(st.st_mtim.tv_nsec))
-                      .arg(QString::fromLatin1(digest));
-    }
-    prints.sort();
-    return prints;
-}
 
 QStringList entriesOf(const QString& folder) {
     return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
                                   QDir::NoDotAndDotDot);
-}
-
-// The paths inside an archive, as the archiver lists them.
-QStringList archiveEntries(const QString& archive) {
-    QProcess lister;
-    lister.start(QStringLiteral("7za"),
-                 {QStringLiteral("l"), QStringLiteral("-slt"), QStringLiteral("--"), archive});
-    lister.waitForFinished(-1);
-    QStringList entries;
-    bool listing = false;
-    for (const QString& line : QString::fromUtf8(lister.readAllStandardOutput()).split('\n')) {
-        if (line.startsWith(QStringLiteral("----------")))
-            listing = true;
-        else if (listing && line.startsWith(QStringLiteral("Path = ")))
-            entries << line.mid(7).trimmed();
-    }
-    return entries;
-}
-
-QSet<QString> topLevelOf(const QStringList& entries) {
-    QSet<QString> tops;
-    for (const QString& entry : entries)
-        tops << entry.section(QLatin1Char('/'), 0, 0);
-    return tops;
-}
-
-bool extract(const QString& archive, const QString& into) {
-    QProcess extractor;
-    extractor.start(QStringLiteral("7za"),
-                    {QStringLiteral("x"), QStringLiteral("-y"), QStringLiteral("-o") + into,
-                     QStringLiteral("--"), archive});
-    return extractor.waitForFinished(-1) && extractor.exitCode() == 0;
 }
 
 const QByteArray kPicture("\x89PNG\r\n\x1A\n\0\0 picture", 18);
@@ -83,15 +25,13 @@ const QByteArray kPicture("\x89PNG\r\n\x1A\n\0\0 picture", 18);
 class PluginBuilderTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir.write(QStringLiteral("template/plugin.php"),
-                  "#header#\r\n<?php\r\n$menu = '#menuname#';\r\n$id = '#prefix#';\r\n");
-        dir.write(QStringLiteral("template/modules/template/template.php"),
-                  "<?php $front = get_option('#prefix#_front'); ?>\r\n<div>#header#</div>");
-        dir.write(QStringLiteral("template/modules/template/thanks.php"),
-                  "<?php $back = get_option('#prefix#_back'); ?>\r\n");
-        dir.write(QStringLiteral("template/modules/cpt.php"), "<?php register('#prefix#');\n");
-        dir.write(QStringLiteral("template/modules/cpt_template_loader.php"),
-                  "<?php load('#prefix#'); ?>\n");
+        writeTemplate(
+            dir / QStringLiteral("template"),
+            {.plugin = "#header#\r\n<?php\r\n$menu = '#menuname#';\r\n$id = '#prefix#';\r\n",
+             .page = "<?php $front = get_option('#prefix#_front'); ?>\r\n<div>#header#</div>",
+             .cpt = "<?php register('#prefix#');\n",
+             .loader = "<?php load('#prefix#'); ?>\n",
+             .thanks = "<?php $back = get_option('#prefix#_back'); ?>\r\n"});
 
         dir.write(QStringLiteral("pages/index.html"),
                   "<html><body><img src=\"images/a.png\" alt=\"caf\xC3\xA9\">"
@@ -161,9 +101,9 @@ TEST_F(PluginBuilderTest, BuildsOneArchiveHoldingThePersonalisedPluginFolder) {
     EXPECT_EQ(fingerprint(r.pagesFolder), pagesBefore);
 
     const QStringList entries = archiveEntries(archive);
-    EXPECT_EQ(topLevelOf(entries), QSet<QString>{QStringLiteral("pid1")});
+    EXPECT_EQ(topFolders(entries), QStringList{QStringLiteral("pid1")});
     TempFolder unpacked;
-    ASSERT_TRUE(extract(archive, unpacked.path()));
+    ASSERT_TRUE(extractArchive(archive, unpacked.path()));
     const QString plugin = unpacked / QStringLiteral("pid1");
 
     EXPECT_EQ(readBytes(plugin + QStringLiteral("/plugin.php")),
@@ -224,12 +164,12 @@ TEST_F(PluginBuilderTest, PacksUnderATemporaryNameInTheOutputFolder) {
     EXPECT_EQ(QFileInfo(written).absolutePath(), QFileInfo(archivePath()).absolutePath());
     EXPECT_EQ(archiveWhileRunning, old);
     EXPECT_FALSE(QFileInfo::exists(written));
-    EXPECT_EQ(topLevelOf(archiveEntries(archivePath())), QSet<QString>{QStringLiteral("pid1")});
+    EXPECT_EQ(topFolders(archiveEntries(archivePath())), QStringList{QStringLiteral("pid1")});
 }
 
 TEST_F(PluginBuilderTest, RebuildMakesAFreshArchiveWithoutStaleFiles) {
     PluginBuilder(launcher).build(request(QStringLiteral("first")));
-    ASSERT_EQ(topLevelOf(archiveEntries(archivePath())), QSet<QString>{QStringLiteral("first")});
+    ASSERT_EQ(topFolders(archiveEntries(archivePath())), QStringList{QStringLiteral("first")});
 
     // A folder left over from an earlier build of the same identifier.
     dir.write(QStringLiteral("output/second/stale.txt"), "stale");
@@ -237,7 +177,7 @@ TEST_F(PluginBuilderTest, RebuildMakesAFreshArchiveWithoutStaleFiles) {
     PluginBuilder(launcher).build(request(QStringLiteral("second")));
 
     const QStringList entries = archiveEntries(archivePath());
-    EXPECT_EQ(topLevelOf(entries), QSet<QString>{QStringLiteral("second")});
+    EXPECT_EQ(topFolders(entries), QStringList{QStringLiteral("second")});
     EXPECT_TRUE(entries.contains(QStringLiteral("second/plugin.php")));
     EXPECT_FALSE(entries.contains(QStringLiteral("second/stale.txt")));
     EXPECT_FALSE(entries.contains(QStringLiteral("second/modules/template/old.html")));

@@ -1,6 +1,7 @@
 #include "builder/TemplatePersonaliser.h"
 #include "builder/PluginHeader.h"
 #include "support/TempFolder.h"
+#include "support/TestTemplate.h"
 #include "util/FileError.h"
 
 #include <QFileInfo>
@@ -66,12 +67,11 @@ TEST(PersonaliseTemplateText, DropsOnlyTheCrLfRightAfterAClosingTag) {
 class PersonaliseTemplateFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        dir.write(QStringLiteral("plugin.php"), "#header#\r\n<?php // #menuname# #prefix# caf\xE9");
-        dir.write(QStringLiteral("modules/template/template.php"),
-                  "<?php $f = '#prefix#'; ?>\r\n#header##menuname#");
-        dir.write(QStringLiteral("modules/template/thanks.php"), "<?php // #prefix#");
-        dir.write(QStringLiteral("modules/cpt.php"), "#prefix#");
-        dir.write(QStringLiteral("modules/cpt_template_loader.php"), "x#prefix#x");
+        writeTemplate(dir.path(), {.plugin = "#header#\r\n<?php // #menuname# #prefix# caf\xE9",
+                                   .page = "<?php $f = '#prefix#'; ?>\r\n#header##menuname#",
+                                   .cpt = "#prefix#",
+                                   .loader = "x#prefix#x",
+                                   .thanks = "<?php // #prefix#"});
     }
 
     void personaliseAll() {

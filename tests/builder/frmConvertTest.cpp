@@ -2,6 +2,7 @@
 #include "fakes/FakeLauncher.h"
 #include "fakes/FakeServices.h"
 #include "support/TempFolder.h"
+#include "support/TestTemplate.h"
 
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -16,10 +17,9 @@ namespace {
 class frmConvertTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        for (const char* file : {"plugin.php", "modules/cpt.php", "modules/cpt_template_loader.php",
-                                 "modules/template/template.php"})
-            root.write(QStringLiteral("program/plugintemplatepro/") + QString::fromLatin1(file),
-                       "<?php // #prefix#\r\n?>\r\n#header#");
+        writeTemplate(
+            root / QStringLiteral("program/plugintemplatepro"),
+            TemplateContents::alike("<?php // #prefix#\r\n?>\r\n#header#", Thanks::LeftOut));
         root.write(QStringLiteral("program/tmp/index.html"), "<img src=\"a.png\"> #FRONT#");
         root.write(QStringLiteral("program/tmp/download.html"), "#BACK#");
         root.write(QStringLiteral("program/tmp/a.png"), "png");

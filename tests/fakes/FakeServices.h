@@ -9,6 +9,15 @@
 #include <QStringList>
 #include <deque>
 
+// The next answer of a script, or the fallback once the script has run out.
+template <typename Answer> Answer nextAnswer(std::deque<Answer>& answers, Answer fallback = {}) {
+    if (answers.empty())
+        return fallback;
+    Answer answer = answers.front();
+    answers.pop_front();
+    return answer;
+}
+
 // Message boxes are recorded; Yes/No questions take their answers from a script (Yes when the
 // script has run out), so a test never blocks.
 class FakeMessageBox : public MessageBoxService {
@@ -23,11 +32,7 @@ public:
         shown.push_back({title, text, style});
         if ((style & 0x7) != MsgStyle::YesNo)
             return MsgResult::Ok;
-        if (answers.empty())
-            return MsgResult::Yes;
-        const int answer = answers.front();
-        answers.pop_front();
-        return answer;
+        return nextAnswer(answers, MsgResult::Yes);
     }
 
     QStringList titles() const {
@@ -46,11 +51,7 @@ public:
     QString InputBox(const QString& prompt, const QString& title,
                      const QString& defaultText) override {
         asked << prompt + QStringLiteral(" | ") + title + QStringLiteral(" | ") + defaultText;
-        if (answers.empty())
-            return {};
-        const QString answer = answers.front();
-        answers.pop_front();
-        return answer;
+        return nextAnswer(answers);
     }
 
     std::deque<QString> answers;
@@ -62,11 +63,7 @@ public:
     QString SelectFolder(QWidget* owner, const QString& title) override {
         lastOwner = owner;
         titles << title;
-        if (answers.empty())
-            return {};
-        const QString answer = answers.front();
-        answers.pop_front();
-        return answer;
+        return nextAnswer(answers);
     }
 
     std::deque<QString> answers;

@@ -2,6 +2,9 @@
 // message and a non-zero exit, nothing outside the program's tmp and output changes, no
 // half-made archive appears under its final name, and the next normal build works.
 #include "faults/FaultSupport.h"
+#include "support/ArchiveTools.h"
+#include "support/Fingerprint.h"
+#include "support/RunProgram.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -65,10 +68,8 @@ protected:
             root.path());
     }
 
-    std::vector<std::string> outside() const {
-        return treePrint(
-            QFile::encodeName(root.path()),
-            {QFile::encodeName(program + QStringLiteral("/tmp")), QFile::encodeName(output)});
+    QStringList outside() const {
+        return fingerprint(root.path(), {program + QStringLiteral("/tmp"), output});
     }
 
     void snapshot() { before = outside(); }
@@ -120,7 +121,7 @@ protected:
     const QString archive = output + QStringLiteral("/myplugin.zip");
     const QString site = root / QStringLiteral("site");
     const QString elsewhere = root / QStringLiteral("elsewhere");
-    std::vector<std::string> before;
+    QStringList before;
 };
 
 TEST_F(BatchFaults, ArchiverMissingFailingOrKilledKeepsTheOldArchive) {

@@ -5,6 +5,7 @@
 #include "builder/frmConvert.h"
 #include "fakes/FakeLauncher.h"
 #include "faults/FaultSupport.h"
+#include "support/Fingerprint.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -49,17 +50,14 @@ protected:
         form->cmdSetasDownloadPage_Click();
     }
 
-    std::vector<std::string> outside() const {
-        return treePrint(
-            QFile::encodeName(root.path()),
-            {QFile::encodeName(program.workFolder()), QFile::encodeName(program.outputFolder())});
+    QStringList outside() const {
+        return fingerprint(root.path(), {program.workFolder(), program.outputFolder()});
     }
 
     bool workFolderHoldsLinks() const {
         bool found = false;
-        const QByteArray work = QFile::encodeName(program.workFolder());
-        for (const std::string& line : treePrint(work))
-            found = found || line.find(" -> ") != std::string::npos;
+        for (const QString& line : fingerprint(program.workFolder()))
+            found = found || line.contains(QStringLiteral(" -> "));
         return found;
     }
 
@@ -111,10 +109,10 @@ TEST_F(GuiFaults, BuildFaultsShowAnErrorKeepTheOldArchiveAndTheNextBuildWorks) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         c.breakIt();
-        const std::vector<std::string> before = outside();
+        const QStringList before = outside();
         messages.shown.clear();
         form->Command3_Click();
-        const std::vector<std::string> after = outside();
+        const QStringList after = outside();
         c.mendIt();
         EXPECT_EQ(after, before);
         ASSERT_EQ(messages.titles(),
@@ -153,7 +151,7 @@ TEST_F(GuiFaults, OddNamesAreCopiedIntoTheWorkFolderByteForByte) {
     };
     for (auto it = files.begin(); it != files.end(); ++it)
         writeRaw(site + '/' + it.key(), it.value());
-    const std::vector<std::string> before = outside();
+    const QStringList before = outside();
     start();
     loadTyped(QFile::decodeName(site));
     form->tmrHTMLSourceMonitor_Timer();
@@ -182,7 +180,7 @@ TEST_F(GuiFaults, LinksOutOfTheFolderAreCopiedAsFilesAndLoopsEnd) {
     root.link(QStringLiteral("site/dangling"), QStringLiteral("nowhere"));
     // The work folder left by an earlier run is itself a link out.
     root.link(QStringLiteral("program/tmp"), elsewhere + QStringLiteral("/victim"));
-    const std::vector<std::string> before = outside();
+    const QStringList before = outside();
 
     start();
     EXPECT_TRUE(QFileInfo(program.workFolder()).isDir());
@@ -233,7 +231,7 @@ TEST_F(GuiFaults, Slow_AHundredThousandFilesLoadAndThePagesAreListed) {
             ASSERT_TRUE(create(folder + "/f" + QByteArray::number(i) + ".png"));
     }
     ASSERT_EQ(made, 100000);
-    const std::vector<std::string> before = outside();
+    const QStringList before = outside();
 
     start();
     loadTyped(QFile::decodeName(site));

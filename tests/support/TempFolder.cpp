@@ -49,10 +49,7 @@ TempFolder::~TempFolder() {
 
 QString TempFolder::write(const QString& relative, const QByteArray& content) const {
     const QString full = *this / relative;
-    QDir().mkpath(QFileInfo(full).absolutePath());
-    QFile file(full);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.write(content);
+    writeBytes(full, content);
     return full;
 }
 
@@ -72,6 +69,13 @@ QString TempFolder::link(const QString& relative, const QString& target) const {
 QByteArray readBytes(const QString& path) {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+void writeBytes(const QString& path, const QByteArray& content) {
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        file.write(content);
 }
 
 bool makeUndeletable(const QString& filePath) {

@@ -25,6 +25,8 @@ private:
 };
 
 QByteArray readBytes(const QString& path);
+// Writes a file by its full path, creating the folders on the way.
+void writeBytes(const QString& path, const QByteArray& content);
 
 // Makes a file impossible to delete for this process: immutable as root, otherwise its folder
 // is made read-only. Returns false when neither is possible here.
