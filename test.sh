@@ -7,6 +7,9 @@ cd "$(dirname "$0")"
 
 ./scripts/install-deps.sh
 
+echo "== Formatting"
+git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
+
 export QT_QPA_PLATFORM=offscreen
 [ "$(id -u)" -eq 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
 

@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-    g++ cmake ninja-build pkg-config
+    g++ cmake ninja-build pkg-config clang-format git
     qt6-base-dev qt6-webengine-dev libqt6webenginecore6-bin
     libgtest-dev libgmock-dev
     p7zip-full
