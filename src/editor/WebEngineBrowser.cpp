@@ -160,15 +160,8 @@ void WebEngineBrowser::applyDesignMode(const QString& value) {
 }
 
 void WebEngineBrowser::readOuterHtml(HtmlCallback callback) {
-    if (!loaded_) {
-        QMetaObject::invokeMethod(
-            this, [callback = std::move(callback)] { callback({}); }, Qt::QueuedConnection);
-        return;
-    }
-    page_->runJavaScript(
-        QStringLiteral("document.documentElement ? document.documentElement.outerHTML : ''"),
-        QWebEngineScript::MainWorld,
-        [callback = std::move(callback)](const QVariant& result) { callback(result.toString()); });
+    readPageMarkup(
+        [callback = std::move(callback)](const PageMarkup& markup) { callback(markup.outerHtml); });
 }
 
 void WebEngineBrowser::readPageMarkup(MarkupCallback callback) {
