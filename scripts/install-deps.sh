@@ -7,7 +7,7 @@ packages=(
     qt6-base-dev qt6-webengine-dev libqt6webenginecore6-bin
     libgtest-dev libgmock-dev
     p7zip-full
-    wordpress wordpress-theme-twentytwentythree mariadb-server
+    wordpress wordpress-theme-twentytwentythree mariadb-server apache2 libapache2-mod-php
     php-cli php-mysql php-xml php-zip php-mbstring curl unzip
     fonts-dejavu-core fonts-liberation2
 )

@@ -67,7 +67,22 @@ OSTREL_PLUGIN_NAME_9F3C2A;
 		return wp_kses( is_string( $html ) ? $html : '', $allowed );
 	};
 
+	$ostrel['store'] = ( require __DIR__ . '/modules/store.php' )( $ostrel );
+	$ostrel['links'] = ( require __DIR__ . '/modules/delivery_links.php' )( $ostrel, $ostrel['store'] );
+
 	add_action( 'init', $ostrel['register_post_type'] );
+
+	// Early, before WordPress works out which page was asked for: a product file found in the
+	// plugin's folder again (a newer version uploaded over this one) goes private at once, and a
+	// download link is answered without loading the theme.
+	add_action(
+		'init',
+		static function () use ( $ostrel ) {
+			$ostrel['store']->sweep();
+			$ostrel['links']->maybe_serve();
+		},
+		1
+	);
 
 	// On init rather than admin_init, so the HTML is cleaned however the options get saved.
 	add_action(
@@ -84,6 +99,15 @@ OSTREL_PLUGIN_NAME_9F3C2A;
 					)
 				);
 			}
+			register_setting(
+				$ostrel['option_group'],
+				$ostrel['lifetime_option'],
+				array(
+					'type'              => 'integer',
+					'default'           => $ostrel['links']::DEFAULT_LIFETIME,
+					'sanitize_callback' => array( $ostrel['links'], 'sanitize_lifetime' ),
+				)
+			);
 		}
 	);
 
@@ -93,10 +117,14 @@ OSTREL_PLUGIN_NAME_9F3C2A;
 			// init has passed: the post type must exist before its pages and rewrite rules.
 			$ostrel['register_post_type']();
 			$ostrel['create_pages']( $ostrel['name'] );
+			$ostrel['links']->ensure_secret();
+			$ostrel['store']->ensure();
+			$ostrel['store']->sweep();
 			flush_rewrite_rules();
 		}
 	);
 
+	// The product's files stay in the store, where nothing serves them while the plugin is off.
 	register_deactivation_hook(
 		__FILE__,
 		static function () use ( $ostrel ) {

@@ -2,12 +2,26 @@
 defined( 'ABSPATH' ) || exit;
 defined( 'WP_UNINSTALL_PLUGIN' ) || exit;
 
-// Leaves nothing behind: the plugin's options and its pages go.
+// Leaves nothing behind: the private store with the product's files, the plugin's options and
+// its pages go.
 ( static function () {
 	global $wpdb;
 	$ostrel = require __DIR__ . '/modules/cpt.php';
 
-	foreach ( array( 'front_option', 'back_option', 'sales_option', 'download_option' ) as $key ) {
+	( require __DIR__ . '/modules/store.php' )( $ostrel )->delete();
+
+	$options = array(
+		'front_option',
+		'back_option',
+		'sales_option',
+		'download_option',
+		'secret_option',
+		'store_option',
+		'lifetime_option',
+		'counts_option',
+		'problems_option',
+	);
+	foreach ( $options as $key ) {
 		delete_option( $ostrel[ $key ] );
 	}
 

@@ -1,11 +1,13 @@
 #include "BuildCommand.h"
 
+#include "DeliveryFiles.h"
 #include "PluginBuilder.h"
 #include "TagCheck.h"
 #include "util/FileError.h"
 #include "util/FsPath.h"
 #include "util/HelperOps.h"
 #include "util/ProgramFolder.h"
+#include "util/RecurseFiles.h"
 #include "util/TextFile.h"
 
 #include <QCommandLineParser>
@@ -57,6 +59,26 @@ QString absolute(const QString& path) {
     return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
 }
 
+// "./files/a.pdf" and the file's full path both name files/a.pdf; what lies outside the folder is
+// kept as given, for the check to refuse.
+QString relativeToFolder(const QString& path, const QString& folder) {
+    const QString full = QDir::cleanPath(QDir(folder).absoluteFilePath(path));
+    return full.startsWith(folder + QLatin1Char('/')) ? full.mid(folder.size() + 1) : path;
+}
+
+void printDeliveryFiles(QTextStream& err, const QStringList& files, bool chosen) {
+    if (files.isEmpty()) {
+        err << "ostrel-build: protected delivery files: none; every file of the plugin stays "
+               "public.\n";
+        return;
+    }
+    err << (chosen ? "ostrel-build: protected delivery files (chosen):\n"
+                   : "ostrel-build: protected delivery files (detected; --deliver or "
+                     "--deliver-none to change):\n");
+    for (const QString& file : files)
+        err << "  " << file << "\n";
+}
+
 } // namespace
 
 int RunBuildCommand(const QStringList& arguments, const QString& programFolder, Launcher& launcher,
@@ -64,12 +86,24 @@ int RunBuildCommand(const QStringList& arguments, const QString& programFolder, 
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Builds a WordPress plugin archive from a folder of pages, as Ostrel's \"Create Plugin\" "
-        "does, and prints the archive's path."));
+        "does, and prints the archive's path. The protected delivery files are listed on the "
+        "error output."));
     parser.addHelpOption();
     for (const Option& o : options())
         parser.addOption(QCommandLineOption(o.name, o.help, o.valueName));
     parser.addOption(QCommandLineOption(
         QStringLiteral("yes"), QStringLiteral("Replace an existing archive of the same name.")));
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("deliver"),
+        QStringLiteral("A delivery file, by its path in DIR (repeat for more). The plugin keeps "
+                       "delivery files private and gives buyers expiring links to them. Replaces "
+                       "the detected files: those the download page links to that the sales page "
+                       "does not use, other than pages, style sheets, scripts, pictures and "
+                       "fonts."),
+        QStringLiteral("PATH")));
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("deliver-none"),
+        QStringLiteral("Build without protected delivery files; every file stays public.")));
 
     if (!parser.parse(arguments)) {
         err << "ostrel-build: " << parser.errorText() << "\n";
@@ -84,6 +118,11 @@ int RunBuildCommand(const QStringList& arguments, const QString& programFolder, 
             err << "ostrel-build: --" << name << " is required (see --help)\n";
             return 2;
         }
+    }
+    const bool chosen = parser.isSet(QStringLiteral("deliver"));
+    if (chosen && parser.isSet(QStringLiteral("deliver-none"))) {
+        err << "ostrel-build: --deliver and --deliver-none exclude each other\n";
+        return 2;
     }
 
     const ProgramFolder program(programFolder);
@@ -136,6 +175,22 @@ int RunBuildCommand(const QStringList& arguments, const QString& programFolder, 
     if (!missing.isEmpty())
         err << "ostrel-build: warning: these tags are not present in your pages: "
             << missing.simplified() << "\n";
+
+    if (chosen) {
+        for (const QString& given : parser.values(QStringLiteral("deliver")))
+            r.deliveryFiles << relativeToFolder(given, r.pagesFolder);
+        r.deliveryFiles.removeDuplicates();
+    } else if (!parser.isSet(QStringLiteral("deliver-none"))) {
+        QStringList assets;
+        RecurseFiles(r.pagesFolder, r.pagesFolder, assets);
+        r.deliveryFiles = DetectDeliveryFiles(pages[0], pages[1], assets).detected;
+    }
+    const QString deliveryProblem = FindDeliveryProblem(r.pagesFolder, r.deliveryFiles);
+    if (!deliveryProblem.isEmpty())
+        return fail(deliveryProblem);
+    // On the error output, beside the warnings: the standard output holds the archive's path
+    // alone, for scripts.
+    printDeliveryFiles(err, r.deliveryFiles, chosen);
 
     if (!QDir().mkpath(r.outputFolder))
         return fail(QStringLiteral("Cannot create the output folder %1.").arg(r.outputFolder));

@@ -3,6 +3,7 @@
 #include "PluginDetails.h"
 
 #include <QString>
+#include <QStringList>
 
 // Everything one build needs.
 struct BuildRequest {
@@ -14,6 +15,9 @@ struct BuildRequest {
     QString downloadPage;
     PluginDetails details;
     QString pluginPrefix; // the identifier: the plugin's folder name and key
+    // The product's files, relative to pagesFolder: the plugin keeps them private and hands them
+    // out only through expiring links.
+    QStringList deliveryFiles;
 
     QString pluginFolder() const { return outputFolder + QLatin1Char('/') + pluginPrefix; }
 };

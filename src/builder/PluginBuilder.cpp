@@ -1,6 +1,8 @@
 #include "PluginBuilder.h"
 
 #include "Archiver.h"
+#include "DeliveryFiles.h"
+#include "FolderIndexes.h"
 #include "PageConversion.h"
 #include "TemplatePersonaliser.h"
 #include "util/CopyFolder.h"
@@ -9,6 +11,7 @@
 #include "util/HelperOps.h"
 #include "util/KillFolder.h"
 #include "util/RecurseFiles.h"
+#include "util/TextFile.h"
 
 #include <QDir>
 #include <cerrno>
@@ -34,7 +37,9 @@ QString absolute(const QString& path) {
 PluginBuilder::PluginBuilder(Launcher& launcher) : launcher_(launcher) {}
 
 QString PluginBuilder::build(const BuildRequest& request) {
-    const QString problem = FindRequestProblem(request.details, request.pluginPrefix);
+    QString problem = FindRequestProblem(request.details, request.pluginPrefix);
+    if (problem.isEmpty())
+        problem = FindDeliveryProblem(request.pagesFolder, request.deliveryFiles);
     if (!problem.isEmpty())
         throw BuildError{EINVAL, problem};
     // The plugin folder is emptied first and then filled from the pages and the template, so
@@ -52,6 +57,8 @@ QString PluginBuilder::build(const BuildRequest& request) {
         assemblePluginFolder(request);
         convertPages(request);
         personaliseTemplate(request);
+        writeDeliveryLists(request);
+        AddFolderIndexes(request.pluginFolder());
     } catch (const FileError& error) {
         throw BuildError{error.code(), error.description()};
     }
@@ -105,4 +112,21 @@ void PluginBuilder::personaliseTemplate(const BuildRequest& request) const {
     for (const TemplateFile& file : PersonalisedTemplateFiles())
         PersonaliseTemplateFile(request.pluginFolder(), file, request.pluginPrefix,
                                 request.details);
+}
+
+void PluginBuilder::writeDeliveryLists(const BuildRequest& request) const {
+    const QString modules = request.pluginFolder() + QStringLiteral("/modules/");
+    SaveTextToFile(PhpPathList(QStringLiteral("The product's files, relative to modules/template. "
+                                              "The plugin moves them into a private store\n"
+                                              "and hands them out only through expiring links; "
+                                              "a file's number is its place here."),
+                               request.deliveryFiles),
+                   modules + QStringLiteral("delivery.php"));
+    // The download page's plain copy shows where the product is; only its converted form is
+    // served.
+    const QString downloadCopy = QDir(request.pagesFolder).relativeFilePath(request.downloadPage);
+    SaveTextToFile(PhpPathList(QStringLiteral("Pages kept out of reach like the product's files, "
+                                              "relative to modules/template."),
+                               {downloadCopy}),
+                   modules + QStringLiteral("private_pages.php"));
 }

@@ -9,8 +9,9 @@
 class Launcher;
 
 // Builds a plugin archive from a request: a fresh plugin folder in the output folder from the
-// template and the pages folder, the two pages converted, the template personalised, the folder
-// packed and then removed. Widgets play no part in it.
+// template and the pages folder, the two pages converted, the template personalised, the list of
+// delivery files written, every folder kept from being listed, the folder packed and then
+// removed. Widgets play no part in it.
 class PluginBuilder {
 public:
     explicit PluginBuilder(Launcher& launcher);
@@ -27,6 +28,7 @@ private:
     void assemblePluginFolder(const BuildRequest& request);
     void convertPages(const BuildRequest& request) const;
     void personaliseTemplate(const BuildRequest& request) const;
+    void writeDeliveryLists(const BuildRequest& request) const;
 
     Launcher& launcher_;
     QStringList assets_;

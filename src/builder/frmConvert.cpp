@@ -1,7 +1,10 @@
 #include "frmConvert.h"
 
+#include "DeliveryFiles.h"
 #include "PluginBuilder.h"
 #include "util/HelperOps.h"
+#include "util/RecurseFiles.h"
+#include "util/TextFile.h"
 #include "util/services/Launcher.h"
 #include "util/services/MessageBoxService.h"
 
@@ -10,6 +13,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 
@@ -56,7 +60,8 @@ frmConvert::frmConvert(ProgramFolder programFolder, QString frontPage, QString d
 void frmConvert::createControls() {
     setObjectName(QStringLiteral("frmConvert"));
     setWindowTitle(QStringLiteral("Create Plugin"));
-    setFixedSize(994, 508);
+    // The design's 508 pixels, and room below the details for the delivery files.
+    setFixedSize(994, 668);
 
     label(this, QStringLiteral("Unique Identifier"), QRect(15, 18, 120, 24));
     txtPluginID = new QLineEdit(this);
@@ -88,8 +93,16 @@ void frmConvert::createControls() {
     txtPlugin_AuthorUrl = labelledBox<QLineEdit>(details, QStringLiteral("Author Url:"), 312, 420);
     txtPlugin_License = labelledBox<QLineEdit>(details, QStringLiteral("License:"), 340 + 10, 120);
 
-    Command3 = button(this, QStringLiteral("Create Plugin"), QRect(15, 452, 200, 40));
-    Command1 = button(this, QStringLiteral("Close Window"), QRect(230, 452, 160, 40));
+    const QString deliveryCaption =
+        QStringLiteral("Delivery files (kept private; buyers get download links that expire):");
+    auto* deliveryLabel = label(this, deliveryCaption, QRect(15, 445, 964, 22));
+    lstDeliveryFiles = new QListWidget(this);
+    lstDeliveryFiles->setGeometry(15, 470, 964, 128);
+    lstDeliveryFiles->setAccessibleName(deliveryCaption);
+    deliveryLabel->setBuddy(lstDeliveryFiles);
+
+    Command3 = button(this, QStringLiteral("Create Plugin"), QRect(15, 612, 200, 40));
+    Command1 = button(this, QStringLiteral("Close Window"), QRect(230, 612, 160, 40));
     Command3->setAutoDefault(false);
     Command1->setAutoDefault(false);
     cmdGenerateIdentifier->setAutoDefault(false);
@@ -97,7 +110,7 @@ void frmConvert::createControls() {
     QWidget* order[] = {txtPluginID,       Command3,         cmdGenerateIdentifier,
                         txtPlugin_Name,    txtPlugin_Uri,    txtPlugin_Description,
                         txtPlugin_Version, txtPlugin_Author, txtPlugin_AuthorUrl,
-                        txtPlugin_License, Command1};
+                        txtPlugin_License, lstDeliveryFiles, Command1};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
     txtPluginID->setFocus();
@@ -112,6 +125,44 @@ void frmConvert::Form_Load() {
     txtPlugin_Description->setPlainText(QStringLiteral("Enter your description..."));
     txtPlugin_Author->setText(QStringLiteral("Enter Your Name..."));
     txtPlugin_AuthorUrl->setText(QStringLiteral("Enter Your Url ..."));
+    LoadDeliveryFiles();
+}
+
+void frmConvert::LoadDeliveryFiles() {
+    lstDeliveryFiles->clear();
+    DeliveryChoice choice;
+    try {
+        const QString work = programFolder_.workFolder();
+        QStringList assets;
+        RecurseFiles(work, work, assets);
+        choice = DetectDeliveryFiles(LoadTextFromFile(frontPage_), LoadTextFromFile(downloadPage_),
+                                     assets);
+    } catch (const FileError&) {
+        // A page that cannot be read stops the build with its own message.
+    }
+    for (const QStringList* files : {&choice.detected, &choice.others}) {
+        for (const QString& file : *files) {
+            auto* item = new QListWidgetItem(file, lstDeliveryFiles);
+            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
+            item->setCheckState(files == &choice.detected ? Qt::Checked : Qt::Unchecked);
+        }
+    }
+    if (lstDeliveryFiles->count() == 0) {
+        auto* none = new QListWidgetItem(
+            QStringLiteral("None: the pages folder holds no file that could be delivered."),
+            lstDeliveryFiles);
+        none->setFlags(Qt::ItemIsEnabled);
+    }
+}
+
+QStringList frmConvert::chosenDeliveryFiles() const {
+    QStringList files;
+    for (int i = 0; i < lstDeliveryFiles->count(); ++i) {
+        const QListWidgetItem* item = lstDeliveryFiles->item(i);
+        if ((item->flags() & Qt::ItemIsUserCheckable) && item->checkState() == Qt::Checked)
+            files << item->text();
+    }
+    return files;
 }
 
 void frmConvert::GenerateIdentifier() {
@@ -145,6 +196,7 @@ BuildRequest frmConvert::request() const {
     r.downloadPage = downloadPage_;
     r.details = details();
     r.pluginPrefix = txtPluginID->text();
+    r.deliveryFiles = chosenDeliveryFiles();
     return r;
 }
 

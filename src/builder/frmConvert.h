@@ -8,6 +8,7 @@
 class Launcher;
 class MessageBoxService;
 class QLineEdit;
+class QListWidget;
 class QPlainTextEdit;
 class QPushButton;
 
@@ -23,6 +24,9 @@ public:
     void cmdGenerateIdentifier_Click();
     void Command1_Click();
     void Command3_Click();
+    // Fills the delivery list: the detected files ticked, other possible ones unticked.
+    void LoadDeliveryFiles();
+    QStringList chosenDeliveryFiles() const;
 
     PluginDetails details() const;
     bool isBusy() const { return busy_; }
@@ -36,6 +40,7 @@ public:
     QLineEdit* txtPlugin_Author = nullptr;
     QLineEdit* txtPlugin_AuthorUrl = nullptr;
     QLineEdit* txtPlugin_License = nullptr;
+    QListWidget* lstDeliveryFiles = nullptr;
     QPushButton* Command3 = nullptr;
     QPushButton* Command1 = nullptr;
 

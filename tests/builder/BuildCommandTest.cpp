@@ -61,7 +61,8 @@ TEST_F(BuildCommandTest, HelpListsEveryOption) {
     EXPECT_EQ(run({QStringLiteral("ostrel-build"), QStringLiteral("--help")}), 0);
     for (const char* option :
          {"--pages", "--front", "--download", "--name", "--uri", "--description", "--version",
-          "--author", "--author-uri", "--license", "--id", "--template", "--output", "--yes"})
+          "--author", "--author-uri", "--license", "--id", "--template", "--output", "--yes",
+          "--deliver", "--deliver-none"})
         EXPECT_TRUE(outText.contains(QLatin1String(option))) << option;
 }
 
@@ -82,7 +83,8 @@ TEST_F(BuildCommandTest, WrongUsageExitsWithTwo) {
 TEST_F(BuildCommandTest, BuildsAndPrintsTheArchivePath) {
     EXPECT_EQ(run(arguments()), 0) << errText.toStdString();
     EXPECT_EQ(outText, defaultArchive() + '\n');
-    EXPECT_TRUE(errText.isEmpty()) << errText.toStdString();
+    EXPECT_EQ(errText, QStringLiteral("ostrel-build: protected delivery files: none; every file of "
+                                      "the plugin stays public.\n"));
     ASSERT_TRUE(QFileInfo(defaultArchive()).isFile());
     const QStringList tops = topFolders(archiveEntries(defaultArchive()));
     ASSERT_EQ(tops.size(), 1);
@@ -104,6 +106,60 @@ TEST_F(BuildCommandTest, TemplateOutputAndIdentifierCanBeGiven) {
     EXPECT_EQ(topFolders(archiveEntries(output + QStringLiteral("/myplugin.zip"))),
               QStringList{QStringLiteral("shop_1")});
     EXPECT_FALSE(QFileInfo::exists(defaultArchive()));
+}
+
+TEST_F(BuildCommandTest, DeliveryFilesAreDetectedOrChosen) {
+    dir.write(QStringLiteral("pages/download.html"),
+              "#BACK# <a href=\"files/book.pdf\">book</a> <a href=\"a.png\">picture</a>");
+    dir.write(QStringLiteral("pages/files/book.pdf"), "%PDF");
+    dir.write(QStringLiteral("pages/files/bonus.zip"), "PK");
+    pagesBefore = fingerprint(pages);
+    struct Case {
+        QStringList options;
+        int exitCode;
+        QString printed;   // on the error output
+        QString delivered; // the list inside the plugin, one path a line
+    };
+    const QList<Case> cases{
+        {{},
+         0,
+         "(detected; --deliver or --deliver-none to change):\n  files/book.pdf\n",
+         "files/book.pdf"},
+        {{"--deliver", "files/bonus.zip", "--deliver", "./files/book.pdf", "--deliver",
+          pages + "/files/bonus.zip"},
+         0,
+         "(chosen):\n  files/bonus.zip\n  files/book.pdf\n",
+         "files/bonus.zip\nfiles/book.pdf"},
+        {{"--deliver-none"}, 0, "none; every file of the plugin stays public", ""},
+        {{"--deliver", "files/missing.pdf"}, 1, "\"files/missing.pdf\" is not a file", {}},
+        {{"--deliver", "../program/plugintemplatepro/plugin.php"},
+         1,
+         "must be given by its path",
+         {}},
+        {{"--deliver", "files/book.pdf", "--deliver-none"}, 2, "exclude each other", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.options.join(' ').toStdString());
+        QFile::remove(defaultArchive());
+        EXPECT_EQ(run(arguments(c.options + QStringList{"--id", "p1"})), c.exitCode);
+        EXPECT_TRUE(errText.contains(c.printed)) << errText.toStdString();
+        if (c.exitCode != 0) {
+            EXPECT_TRUE(outText.isEmpty());
+            EXPECT_FALSE(QFileInfo::exists(defaultArchive()));
+            continue;
+        }
+        TempFolder unpacked;
+        ASSERT_TRUE(extractArchive(defaultArchive(), unpacked.path()));
+        QProcess php;
+        php.start(
+            QStringLiteral("php"),
+            {QStringLiteral("-r"),
+             QStringLiteral("define('ABSPATH', '/'); echo implode(\"\\n\", require $argv[1]);"),
+             unpacked / QStringLiteral("p1/modules/delivery.php")});
+        if (!php.waitForFinished(30000))
+            GTEST_SKIP() << "php is not installed";
+        EXPECT_EQ(QString::fromUtf8(php.readAllStandardOutput()), c.delivered);
+    }
 }
 
 TEST_F(BuildCommandTest, MissingTagsWarnButStillBuild) {

@@ -1,4 +1,5 @@
 #include "builder/PluginBuilder.h"
+#include "builder/FolderIndexes.h"
 #include "builder/PageConversion.h"
 #include "builder/PluginHeader.h"
 #include "fakes/FakeLauncher.h"
@@ -8,6 +9,7 @@
 #include "support/TestTemplate.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <cerrno>
@@ -40,7 +42,7 @@ protected:
                   "<p>#BACK#</p><a href=\"files/book.pdf\">get</a>");
         dir.write(QStringLiteral("pages/images/a.png"), kPicture);
         dir.write(QStringLiteral("pages/files/book.pdf"), "%PDF");
-        dir.write(QStringLiteral("pages/notes/r\xC3\xA9sum\xC3\xA9.txt"),
+        dir.write(QString::fromUtf8("pages/notes/r\xC3\xA9sum\xC3\xA9.txt"),
                   "na\xC3\xAFve \xE2\x82\xAC text");
         dir.makeFolder(QStringLiteral("program"));
         pagesBefore = fingerprint(dir / QStringLiteral("pages"));
@@ -135,6 +137,51 @@ TEST_F(PluginBuilderTest, BuildsOneArchiveHoldingThePersonalisedPluginFolder) {
         EXPECT_EQ(readBytes(plugin + QStringLiteral("/modules/template/") + page),
                   readBytes(r.pagesFolder + '/' + page))
             << page.toStdString();
+}
+
+TEST_F(PluginBuilderTest, WritesTheDeliveryListsAndKeepsEveryFolderFromBeingListed) {
+    dir.write(QStringLiteral("pages/files/index.php"), "<?php echo 'own';");
+    BuildRequest r = request();
+    r.deliveryFiles = {QStringLiteral("files/book.pdf"),
+                       QStringLiteral("notes/r\u00e9sum\u00e9.txt")};
+    TempFolder unpacked;
+    ASSERT_TRUE(extractArchive(PluginBuilder(launcher).build(r), unpacked.path()));
+    const QString plugin = unpacked / QStringLiteral("pid1");
+
+    const QByteArray delivery = readBytes(plugin + QStringLiteral("/modules/delivery.php"));
+    EXPECT_TRUE(delivery.startsWith("<?php\ndefined( 'ABSPATH' ) || exit;\n"));
+    EXPECT_TRUE(delivery.endsWith(
+        "return array(\n\t'files/book.pdf',\n\t'notes/r\xC3\xA9sum\xC3\xA9.txt',\n);\n"))
+        << delivery.toStdString();
+    EXPECT_TRUE(readBytes(plugin + QStringLiteral("/modules/private_pages.php"))
+                    .endsWith("return array(\n\t'download.html',\n);\n"));
+
+    QStringList unlisted;
+    QDirIterator folders(plugin, QDir::Dirs | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    for (QString folder = plugin; !folder.isEmpty();
+         folder = folders.hasNext() ? folders.next() : QString()) {
+        if (!readBytes(folder + QStringLiteral("/index.php")).startsWith("<?php"))
+            unlisted << folder;
+    }
+    EXPECT_TRUE(unlisted.isEmpty()) << unlisted.join(' ').toStdString();
+    // The page folder's own index.php stays as it was.
+    EXPECT_EQ(readBytes(plugin + QStringLiteral("/modules/template/files/index.php")),
+              QByteArray("<?php echo 'own';"));
+}
+
+TEST(FolderIndexes, NeverWriteThroughLinksOrOverAnExistingIndex) {
+    TempFolder dir;
+    dir.write(QStringLiteral("outside/kept.txt"), "kept");
+    dir.write(QStringLiteral("plugin/a/b/index.php"), "mine");
+    dir.makeFolder(QStringLiteral("plugin/a/b/c"));
+    dir.link(QStringLiteral("plugin/a/linked"), dir / QStringLiteral("outside"));
+    dir.link(QStringLiteral("plugin/a/index.php"), dir / QStringLiteral("outside/index.php"));
+    AddFolderIndexes(dir / QStringLiteral("plugin"));
+    for (const char* made : {"plugin/index.php", "plugin/a/b/c/index.php"})
+        EXPECT_TRUE(readBytes(dir / QString::fromUtf8(made)).startsWith("<?php")) << made;
+    EXPECT_EQ(readBytes(dir / QStringLiteral("plugin/a/b/index.php")), QByteArray("mine"));
+    EXPECT_EQ(QDir(dir / QStringLiteral("outside")).entryList(QDir::Files),
+              QStringList{QStringLiteral("kept.txt")});
 }
 
 TEST_F(PluginBuilderTest, PacksUnderATemporaryNameInTheOutputFolder) {
@@ -295,6 +342,9 @@ TEST_F(PluginBuilderTest, RefusesAnInvalidRequestBeforeTouchingAnything) {
     BuildRequest r = request();
     r.details.version.clear();
     EXPECT_EQ(failedBuild(r).description, QStringLiteral("All the fields are required."));
+    r = request();
+    r.deliveryFiles = {QStringLiteral("files/book.pdf"), QStringLiteral("../template/plugin.php")};
+    EXPECT_EQ(failedBuild(r).number, EINVAL);
     EXPECT_FALSE(QFileInfo::exists(dir / QStringLiteral("output")));
     EXPECT_TRUE(launcher.runs.isEmpty());
 }

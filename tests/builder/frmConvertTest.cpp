@@ -1,10 +1,12 @@
 #include "builder/frmConvert.h"
 #include "fakes/FakeLauncher.h"
 #include "fakes/FakeServices.h"
+#include "support/ArchiveTools.h"
 #include "support/TempFolder.h"
 #include "support/TestTemplate.h"
 
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
@@ -102,6 +104,42 @@ TEST_F(frmConvertTest, CreatePluginBuildsTheArchiveReportsDoneAndOpensTheOutput)
     EXPECT_EQ(window->Command3->text(), QStringLiteral("Create Plugin"));
     EXPECT_TRUE(window->Command3->isEnabled());
     EXPECT_TRUE(window->Command1->isEnabled());
+}
+
+TEST_F(frmConvertTest, TheDeliveryListOffersTheDetectedFilesTickedAndTheChoiceIsBuilt) {
+    root.write(QStringLiteral("program/tmp/download.html"),
+               "#BACK# <a href=\"files/book.pdf\">book</a> <a href=\"a.png\">picture</a>");
+    root.write(QStringLiteral("program/tmp/files/book.pdf"), "%PDF");
+    root.write(QStringLiteral("program/tmp/files/extra.zip"), "PK");
+    window->Form_Load();
+    QListWidget* list = window->lstDeliveryFiles;
+    EXPECT_TRUE(list->accessibleName().startsWith(QStringLiteral("Delivery files")));
+    ASSERT_EQ(list->count(), 2);
+    EXPECT_EQ(list->item(0)->text(), QStringLiteral("files/book.pdf"));
+    EXPECT_EQ(list->item(0)->checkState(), Qt::Checked);
+    EXPECT_EQ(list->item(1)->text(), QStringLiteral("files/extra.zip"));
+    EXPECT_EQ(list->item(1)->checkState(), Qt::Unchecked);
+
+    list->item(0)->setCheckState(Qt::Unchecked);
+    list->item(1)->setCheckState(Qt::Checked);
+    window->txtPluginID->setText(QStringLiteral("p42"));
+    window->Command3_Click();
+    ASSERT_EQ(messages.titles(), QStringList{QStringLiteral("Done")});
+    const QStringList entries = archiveEntries(archive());
+    EXPECT_TRUE(entries.contains(QStringLiteral("p42/modules/delivery.php")));
+    TempFolder unpacked;
+    ASSERT_TRUE(extractArchive(archive(), unpacked.path()));
+    EXPECT_TRUE(readBytes(unpacked / QStringLiteral("p42/modules/delivery.php"))
+                    .endsWith("return array(\n\t'files/extra.zip',\n);\n"));
+
+    // Nothing to deliver: the list says so, and nothing in it can be ticked.
+    root.write(QStringLiteral("program/tmp/download.html"), "#BACK#");
+    QFile::remove(root / QStringLiteral("program/tmp/files/book.pdf"));
+    QFile::remove(root / QStringLiteral("program/tmp/files/extra.zip"));
+    window->Form_Load();
+    ASSERT_EQ(list->count(), 1);
+    EXPECT_FALSE(list->item(0)->flags() & Qt::ItemIsUserCheckable);
+    EXPECT_TRUE(window->chosenDeliveryFiles().isEmpty());
 }
 
 TEST_F(frmConvertTest, TheWindowIsBusyWhileTheArchiverRuns) {

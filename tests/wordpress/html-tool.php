@@ -3,7 +3,9 @@
 //   php html-tool.php xpath FILE EXPRESSION          prints the text of every match, one a line
 //   php html-tool.php form FILE ACTION [NAME=VALUE]…  prints the url-encoded body of the form
 //                                                     whose action ends with ACTION, with its
-//                                                     hidden fields and the given values
+//                                                     hidden fields and the given values;
+//                                                     ACTION@NAME picks, of several such forms,
+//                                                     the one whose hidden "action" is NAME
 libxml_use_internal_errors( true );
 
 function load_html( $file ) {
@@ -21,9 +23,11 @@ if ( 'xpath' === $command && 4 === $argc ) {
 }
 if ( 'form' === $command && $argc >= 4 ) {
 	$xpath = load_html( $argv[2] );
+	list( $wanted, $name ) = array_pad( explode( '@', $argv[3], 2 ), 2, null );
 	foreach ( $xpath->query( '//form' ) as $form ) {
 		$action = $form->getAttribute( 'action' );
-		if ( substr( $action, -strlen( $argv[3] ) ) !== $argv[3] ) {
+		if ( substr( $action, -strlen( $wanted ) ) !== $wanted
+			|| ( null !== $name && 0 === $xpath->query( './/input[@name="action"][@value="' . $name . '"]', $form )->length ) ) {
 			continue;
 		}
 		$fields = array();

@@ -2,10 +2,18 @@
 // Runs one step of the WordPress test inside the throwaway site, as an administrator.
 // Usage: php wp-helper.php SITE_DIR HOST:PORT COMMAND [ARGUMENTS]
 //   install PASSWORD                 installs WordPress with pretty permalinks
-//   install-plugin ZIP               installs a plugin archive with WordPress's own installer
+//   install-plugin ZIP [overwrite]   installs a plugin archive with WordPress's own installer,
+//                                    over the installed version when asked to
 //   plugin-data PLUGIN_FILE          prints the plugin's header fields, one "Key<TAB>Value" a line
 //   activate PLUGIN_FILE
-//   keys PLUGIN_FILE                 prints the plugin's names and its pages' numbers and addresses
+//   deactivate PLUGIN_FILE
+//   keys PLUGIN_FILE                 prints the plugin's names, its pages' numbers and addresses
+//                                    and its private store's folder
+//   sign-link PLUGIN_FILE NUMBER EXPIRES
+//                                    prints a download link to delivery file NUMBER, signed by
+//                                    the plugin itself, that expires at EXPIRES (Unix time)
+//   adjacent POST_ID                 prints the numbers of the posts before and after it
+//   add-user LOGIN PASSWORD ROLE
 //   set-tags PLUGIN_FILE FRONT BACK  saves the files FRONT and BACK as the plugin's tag HTML
 //   get-option NAME
 //   uninstall PLUGIN_FILE            deactivates and deletes the plugin
@@ -49,6 +57,10 @@ function plugin_keys( $plugin_file ) {
 	return require WP_PLUGIN_DIR . '/' . dirname( $plugin_file ) . '/modules/cpt.php';
 }
 
+function plugin_module( $plugin_file, $module, ...$args ) {
+	return ( require WP_PLUGIN_DIR . '/' . dirname( $plugin_file ) . "/modules/$module.php" )( ...$args );
+}
+
 switch ( $command ) {
 	case 'install':
 		$result = wp_install( 'Ostrel test site', 'admin', 'admin@example.com', true, '', $args[0] );
@@ -61,7 +73,7 @@ switch ( $command ) {
 
 	case 'install-plugin':
 		$upgrader = new Plugin_Upgrader( new Automatic_Upgrader_Skin() );
-		$result   = $upgrader->install( $args[0] );
+		$result   = $upgrader->install( $args[0], array( 'overwrite_package' => 'overwrite' === ( $args[1] ?? '' ) ) );
 		if ( true !== $result ) {
 			fail( 'install failed: ' . error_text( $result ) . ' ' . implode( ' ', $upgrader->skin->get_upgrade_messages() ) );
 		}
@@ -85,6 +97,40 @@ switch ( $command ) {
 		}
 		break;
 
+	case 'deactivate':
+		deactivate_plugins( $args[0] );
+		if ( is_plugin_active( $args[0] ) ) {
+			fail( 'still active after deactivation' );
+		}
+		break;
+
+	case 'sign-link':
+		$keys  = plugin_keys( $args[0] );
+		$links = plugin_module( $args[0], 'delivery_links', $keys, plugin_module( $args[0], 'store', $keys ) );
+		echo $links->link( (int) $args[1], (int) $args[2] ), "\n";
+		break;
+
+	case 'adjacent':
+		$GLOBALS['post'] = get_post( (int) $args[0] );
+		foreach ( array( get_previous_post(), get_next_post() ) as $neighbour ) {
+			echo $neighbour ? $neighbour->ID : 0, "\n";
+		}
+		break;
+
+	case 'add-user':
+		$result = wp_insert_user(
+			array(
+				'user_login' => $args[0],
+				'user_pass'  => $args[1],
+				'user_email' => $args[0] . '@example.com',
+				'role'       => $args[2],
+			)
+		);
+		if ( is_wp_error( $result ) ) {
+			fail( 'adding the user failed: ' . error_text( $result ) );
+		}
+		break;
+
 	case 'keys':
 		$keys = plugin_keys( $args[0] );
 		foreach ( $keys as $name => $value ) {
@@ -99,6 +145,7 @@ switch ( $command ) {
 			echo $page, "_post_type\t", get_post_type( $id ), "\n";
 			echo $page, "_name\t", get_post_field( 'post_name', $id ), "\n";
 		}
+		echo "store_dir\t", plugin_module( $args[0], 'store', $keys )->dir(), "\n";
 		break;
 
 	case 'set-tags':

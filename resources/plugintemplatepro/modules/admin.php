@@ -3,10 +3,47 @@ defined( 'ABSPATH' ) || exit;
 
 // The plugin's menu: the HTML that replaces the tags, and the addresses of both pages.
 return static function ( array $ostrel ) {
-	$render = static function () use ( $ostrel ) {
+	$action = static function ( $name ) use ( $ostrel ) {
+		return 'ostrel_' . $ostrel['slug'] . '_' . $name;
+	};
+
+	// A button that posts one action, with its nonce, to admin-post.php.
+	$action_button = static function ( $name, $caption, $description ) use ( $action ) {
+		?>
+		<form method="post" action="<?php echo esc_url( admin_url( 'admin-post.php' ) ); ?>">
+			<input type="hidden" name="action" value="<?php echo esc_attr( $action( $name ) ); ?>">
+			<?php wp_nonce_field( $action( $name ) ); ?>
+			<?php submit_button( $caption, 'secondary', 'submit', false ); ?>
+			<p class="description"><?php echo esc_html( $description ); ?></p>
+		</form>
+		<?php
+	};
+
+	// Files that should be private but could not be moved out of the plugin's folder.
+	$public_notice = static function () use ( $ostrel ) {
+		$problems = $ostrel['store']->problems();
+		if ( ! $problems || ! current_user_can( 'manage_options' ) ) {
+			return;
+		}
+		?>
+		<div class="notice notice-error ostrel-public">
+			<p><strong><?php echo esc_html( $ostrel['name'] ); ?>: your product is still public.</strong> These files could not be moved to the private folder, so anyone who guesses their address can download them:</p>
+			<ul>
+				<?php foreach ( $problems as $path => $reason ) : ?>
+					<li><code><?php echo esc_html( $path ); ?></code>: <?php echo esc_html( $reason ); ?></li>
+				<?php endforeach; ?>
+			</ul>
+			<p>Make the uploads folder writable for the web server and the plugin's folder too, then open any page of the site: the plugin tries again.</p>
+		</div>
+		<?php
+	};
+
+	$render = static function () use ( $ostrel, $action_button, $public_notice ) {
 		if ( ! current_user_can( 'manage_options' ) ) {
 			return;
 		}
+		$done  = isset( $_GET['ostrel_done'] ) ? sanitize_key( wp_unslash( $_GET['ostrel_done'] ) ) : '';
+		$files = $ostrel['store']->files();
 		$pages = array(
 			'sales_option'    => array(
 				'Sales page',
@@ -33,6 +70,12 @@ return static function ( array $ostrel ) {
 		<div class="wrap">
 			<h1><?php echo esc_html( $ostrel['name'] ); ?></h1>
 			<?php settings_errors(); ?>
+			<?php $public_notice(); ?>
+			<?php if ( 'address' === $done ) : ?>
+				<div class="notice notice-success"><p>The download page has a new address; the old one no longer works. Give the new address to your payment provider as the return ("thank you") address now, or buyers will not reach their download.</p></div>
+			<?php elseif ( 'links' === $done ) : ?>
+				<div class="notice notice-success"><p>All download links given out so far no longer work. Buyers get fresh links when they open the download page again.</p></div>
+			<?php endif; ?>
 			<?php foreach ( $fields as $key => $field ) : ?>
 				<?php if ( '' === trim( (string) get_option( $ostrel[ $key ], '' ) ) ) : ?>
 					<div class="notice notice-warning inline"><p><?php echo esc_html( $field[2] ); ?></p></div>
@@ -49,6 +92,9 @@ return static function ( array $ostrel ) {
 							<?php if ( $url ) : ?>
 								<a class="ostrel-address" href="<?php echo esc_url( $url ); ?>"><?php echo esc_html( $url ); ?></a>
 								<p class="description"><?php echo esc_html( $page[1] ); ?></p>
+								<?php if ( 'download_option' === $key ) : ?>
+									<?php $action_button( 'new_address', 'New download address', 'Gives the download page a new address and makes the old one answer "not found", for when the address got out. Afterwards, give the new address to your payment provider as the return ("thank you") address.' ); ?>
+								<?php endif; ?>
 							<?php else : ?>
 								<p>This page is missing. Deactivate and activate the plugin to create it again.</p>
 							<?php endif; ?>
@@ -56,6 +102,36 @@ return static function ( array $ostrel ) {
 					</tr>
 				<?php endforeach; ?>
 			</table>
+
+			<h2>Product files</h2>
+			<?php if ( ! $files ) : ?>
+				<p>This plugin has no protected files. Everything it holds is public.</p>
+			<?php else : ?>
+				<p>These files are kept in a private folder. On the download page, every link to one of them becomes a link that works for a limited time; a link someone passes on stops working when it expires.</p>
+				<table class="widefat striped ostrel-files">
+					<thead><tr><th scope="col">File</th><th scope="col">Kept</th><th scope="col">Downloads</th></tr></thead>
+					<tbody>
+						<?php $counts = $ostrel['links']->counts(); ?>
+						<?php $problems = $ostrel['store']->problems(); ?>
+						<?php foreach ( $files as $path ) : ?>
+							<tr>
+								<td><code><?php echo esc_html( $path ); ?></code></td>
+								<td>
+									<?php if ( isset( $problems[ $path ] ) ) : ?>
+										<strong>Still public:</strong> <?php echo esc_html( $problems[ $path ] ); ?>
+									<?php elseif ( is_file( $ostrel['store']->stored_path( $path ) ) ) : ?>
+										Private
+									<?php else : ?>
+										<strong>Missing:</strong> upload the plugin again to restore it.
+									<?php endif; ?>
+								</td>
+								<td><?php echo esc_html( number_format_i18n( isset( $counts[ $path ] ) ? (int) $counts[ $path ] : 0 ) ); ?></td>
+							</tr>
+						<?php endforeach; ?>
+					</tbody>
+				</table>
+				<?php $action_button( 'new_secret', 'Invalidate all download links', 'Every download link handed out so far stops working at once. Buyers who open the download page again get fresh links.' ); ?>
+			<?php endif; ?>
 
 			<form method="post" action="options.php">
 				<?php settings_fields( $ostrel['option_group'] ); ?>
@@ -69,6 +145,13 @@ return static function ( array $ostrel ) {
 							</td>
 						</tr>
 					<?php endforeach; ?>
+					<tr>
+						<th scope="row"><label for="<?php echo esc_attr( $ostrel['lifetime_option'] ); ?>">Download links stay valid for</label></th>
+						<td>
+							<input type="number" min="1" step="1" class="small-text" id="<?php echo esc_attr( $ostrel['lifetime_option'] ); ?>" name="<?php echo esc_attr( $ostrel['lifetime_option'] ); ?>" value="<?php echo esc_attr( (string) $ostrel['links']->lifetime() ); ?>"> minutes
+							<p class="description">From the moment the buyer opens the download page. 1440 minutes are a day; 1 minute is the least.</p>
+						</td>
+					</tr>
 				</table>
 				<?php submit_button(); ?>
 			</form>
@@ -84,4 +167,48 @@ return static function ( array $ostrel ) {
 			add_menu_page( $title, $title, 'manage_options', $ostrel['menu_slug'], $render, 'dashicons-cart' );
 		}
 	);
+
+	add_action(
+		'admin_notices',
+		static function () use ( $ostrel, $public_notice ) {
+			// The plugin's own page shows it in its place.
+			if ( ! isset( $_GET['page'] ) || $ostrel['menu_slug'] !== $_GET['page'] ) {
+				$public_notice();
+			}
+		}
+	);
+
+	$actions = array(
+		// The old address answers 404; WordPress would otherwise send its visitors on to the new one.
+		'new_address' => static function () use ( $ostrel ) {
+			$id = (int) get_option( $ostrel['download_option'] );
+			if ( $id && get_post( $id ) ) {
+				wp_update_post(
+					array(
+						'ID'        => $id,
+						'post_name' => strtolower( wp_generate_password( 20, false ) ),
+					)
+				);
+				delete_post_meta( $id, '_wp_old_slug' );
+			}
+		},
+		'new_secret'  => static function () use ( $ostrel ) {
+			$ostrel['links']->renew_secret();
+		},
+	);
+	foreach ( $actions as $name => $run ) {
+		add_action(
+			'admin_post_' . $action( $name ),
+			static function () use ( $ostrel, $action, $name, $run ) {
+				if ( ! current_user_can( 'manage_options' ) ) {
+					wp_die( 'Sorry, you are not allowed to do this.', '', array( 'response' => 403 ) );
+				}
+				check_admin_referer( $action( $name ) );
+				$run();
+				$done = 'new_address' === $name ? 'address' : 'links';
+				wp_safe_redirect( add_query_arg( 'ostrel_done', $done, admin_url( 'admin.php?page=' . $ostrel['menu_slug'] ) ) );
+				exit;
+			}
+		);
+	}
 };

@@ -20,6 +20,7 @@ return ( static function ( $id ) {
 	$option = 'ostrel_' . $slug . '_';
 
 	return array(
+		'id'              => $id,
 		'slug'            => $slug,
 		'post_type'       => $post_type,
 		'menu_slug'       => 'ostrel-' . $slug,
@@ -28,6 +29,15 @@ return ( static function ( $id ) {
 		'back_option'     => $option . 'back_tag',
 		'sales_option'    => $option . 'sales_page',
 		'download_option' => $option . 'download_page',
+		// Protected delivery: the key that signs download links, the private store's folder,
+		// how long links live, the download counts, and what could not be made private.
+		'secret_option'   => $option . 'link_secret',
+		'store_option'    => $option . 'store',
+		'lifetime_option' => $option . 'link_lifetime',
+		'counts_option'   => $option . 'downloads',
+		'problems_option' => $option . 'store_problems',
+		'store_parent'    => 'ostrel-' . $slug,
+		'download_arg'    => 'ostrel_' . $slug . '_file',
 
 		'register_post_type' => static function () use ( $post_type, $slug ) {
 			register_post_type(

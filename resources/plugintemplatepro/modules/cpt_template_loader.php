@@ -2,7 +2,9 @@
 defined( 'ABSPATH' ) || exit;
 
 // Serves the plugin's pages with the converted pages instead of the theme, and keeps the
-// download page reachable only through its random address.
+// download page reachable only through its random address: nothing WordPress offers to find
+// posts by (numbers, oEmbed, the editor's link search, shortlinks, neighbouring posts, lists,
+// feeds, sitemaps, old addresses) names it, whoever asks.
 return static function ( array $ostrel ) {
 	$download_id = static function () use ( $ostrel ) {
 		return (int) get_option( $ostrel['download_option'] );
@@ -82,5 +84,90 @@ return static function ( array $ostrel ) {
 		},
 		10,
 		2
+	);
+
+	$is_download = static function ( $post ) use ( $download_id ) {
+		$id = $download_id();
+		return $id && (int) ( $post instanceof WP_Post ? $post->ID : $post ) === $id;
+	};
+
+	// oEmbed, by its REST route and ?rest_route=, and embeds of this site's own links.
+	add_filter(
+		'oembed_request_post_id',
+		static function ( $post_id ) use ( $is_download ) {
+			return $is_download( $post_id ) ? 0 : $post_id;
+		},
+		99
+	);
+	add_filter(
+		'oembed_response_data',
+		static function ( $data, $post ) use ( $is_download ) {
+			return $is_download( $post ) ? false : $data;
+		},
+		99,
+		2
+	);
+
+	// The editor's link dialog searches every public post type.
+	add_filter(
+		'wp_link_query_args',
+		static function ( $query ) use ( $download_id ) {
+			if ( $download_id() ) {
+				$query['post__not_in']   = isset( $query['post__not_in'] ) ? (array) $query['post__not_in'] : array();
+				$query['post__not_in'][] = $download_id();
+			}
+			return $query;
+		}
+	);
+	add_filter(
+		'wp_link_query',
+		static function ( $results ) use ( $is_download ) {
+			if ( ! is_array( $results ) ) {
+				return $results;
+			}
+			return array_values(
+				array_filter(
+					$results,
+					static function ( $result ) use ( $is_download ) {
+						return ! ( isset( $result['ID'] ) && $is_download( $result['ID'] ) );
+					}
+				)
+			);
+		},
+		99
+	);
+
+	// Shortlinks name a page by its number: the plugin's pages get none, in headers or markup.
+	add_filter(
+		'pre_get_shortlink',
+		static function ( $shortlink, $id, $context ) use ( $ostrel ) {
+			$post_id = 'query' === $context && ! $id ? get_queried_object_id() : (int) $id;
+			if ( ! $post_id && 'post' === $context ) {
+				$post_id = (int) get_the_ID();
+			}
+			return $post_id && get_post_type( $post_id ) === $ostrel['post_type'] ? '' : $shortlink;
+		},
+		10,
+		3
+	);
+
+	// The sales page's neighbour in its post type is the download page.
+	foreach ( array( 'get_previous_post_where', 'get_next_post_where' ) as $adjacent ) {
+		add_filter(
+			$adjacent,
+			static function ( $where ) use ( $download_id ) {
+				global $wpdb;
+				return $download_id() ? $where . $wpdb->prepare( ' AND p.ID <> %d', $download_id() ) : $where;
+			}
+		);
+	}
+
+	// An address given up for a new one answers 404, not a redirect to the new one.
+	add_filter(
+		'old_slug_redirect_post_id',
+		static function ( $post_id ) use ( $is_download ) {
+			return $is_download( $post_id ) ? 0 : $post_id;
+		},
+		99
 	);
 };

@@ -5,11 +5,16 @@ defined( 'ABSPATH' ) || exit;
 ( static function () {
 	$ostrel   = require dirname( __DIR__ ) . '/cpt.php';
 	$back_tag = (string) get_option( $ostrel['back_option'], '' );
+	$links    = ( require dirname( __DIR__ ) . '/delivery_links.php' )( $ostrel, ( require dirname( __DIR__ ) . '/store.php' )( $ostrel ) );
 	if ( ! headers_sent() ) {
-		// Its address is the only key to the download: keep it out of search engines and out
-		// of the Referer sent to other sites.
+		// Its address is the key to the download: keep it out of search engines, caches and the
+		// Referer sent to other sites.
 		header( 'X-Robots-Tag: noindex, nofollow' );
+		header( 'Cache-Control: private, no-store' );
 		header( 'Referrer-Policy: same-origin' );
 	}
+	// The page on disk stays as built; buyers get fresh expiring links to the product's files.
+	ob_start();
 	include __DIR__ . '/converted_download.php';
+	echo $links->rewrite( (string) ob_get_clean() ); // phpcs:ignore WordPress.Security.EscapeOutput -- the seller's page
 } )();

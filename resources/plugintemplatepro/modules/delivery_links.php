@@ -1,0 +1,283 @@
+<?php
+defined( 'ABSPATH' ) || exit;
+
+// Expiring download links: the download page's links to the product's files become signed links
+// to this handler, which streams the file from the private store while the link is valid.
+return static function ( array $ostrel, $store ) {
+	return new class( $ostrel, $store ) {
+		const DEFAULT_LIFETIME = 1440; // minutes
+		const CHUNK            = 1048576;
+
+		/** @var array */
+		private $ostrel;
+		private $store;
+
+		public function __construct( array $ostrel, $store ) {
+			$this->ostrel = $ostrel;
+			$this->store  = $store;
+		}
+
+		/** Minutes a link stays valid: a day unless the site owner chose otherwise. */
+		public function lifetime() {
+			$minutes = (int) get_option( $this->ostrel['lifetime_option'], self::DEFAULT_LIFETIME );
+			return max( 1, $minutes );
+		}
+
+		public function sanitize_lifetime( $value ) {
+			if ( null === $value || '' === trim( (string) $value ) ) {
+				return $this->lifetime();
+			}
+			return max( 1, absint( $value ) );
+		}
+
+		/** Makes the signing secret at activation; an existing one is kept. */
+		public function ensure_secret() {
+			if ( '' === $this->secret() ) {
+				$this->renew_secret();
+			}
+		}
+
+		/** A new secret: every link handed out so far stops working. */
+		public function renew_secret() {
+			update_option( $this->ostrel['secret_option'], wp_generate_password( 64, true, true ), false );
+		}
+
+		/** A signed link to delivery file number $number, valid for the lifetime from now. */
+		public function url( $number ) {
+			return $this->link( $number, time() + 60 * $this->lifetime() );
+		}
+
+		/** A signed link to delivery file number $number that works until $expires (Unix time). */
+		public function link( $number, $expires ) {
+			$this->ensure_secret();
+			$files = $this->store->files();
+			$path  = isset( $files[ $number ] ) ? $files[ $number ] : '';
+			$value = $number . '.' . $expires . '.' . $this->signature( $number, $path, $expires );
+			return add_query_arg( $this->ostrel['download_arg'], $value, home_url( '/' ) );
+		}
+
+		/** The page's links to delivery files, in whatever address form, made into signed links. */
+		public function rewrite( $html ) {
+			$files = $this->store->files();
+			if ( ! $files ) {
+				return $html;
+			}
+			$numbers = array_flip( $files );
+			$bases   = array_unique(
+				array(
+					(string) wp_parse_url( get_bloginfo( 'wpurl' ) . '/wp-content/plugins/' . $this->ostrel['id'] . '/modules/template/', PHP_URL_PATH ),
+					(string) wp_parse_url( plugins_url( 'modules/template/', __DIR__ ), PHP_URL_PATH ),
+				)
+			);
+			$hosts   = array_map( 'strtolower', array( (string) wp_parse_url( home_url(), PHP_URL_HOST ), (string) wp_parse_url( site_url(), PHP_URL_HOST ) ) );
+			$signed  = array();
+			return preg_replace_callback(
+				'/"([^"<>\r\n]*)"|\'([^\'<>\r\n]*)\'/',
+				function ( $match ) use ( $numbers, $bases, $hosts, &$signed ) {
+					$quote = $match[0][0];
+					$url   = html_entity_decode( '"' === $quote ? $match[1] : $match[2], ENT_QUOTES | ENT_HTML5, 'UTF-8' );
+					$parts = wp_parse_url( trim( $url ) );
+					if ( ! is_array( $parts ) || empty( $parts['path'] )
+						|| ( isset( $parts['host'] ) && ! in_array( strtolower( $parts['host'] ), $hosts, true ) ) ) {
+						return $match[0];
+					}
+					$path = rawurldecode( $parts['path'] );
+					// A plain path, as a seller may type it into the download button's HTML.
+					$plain = ! isset( $parts['host'] ) && '/' !== $path[0];
+					foreach ( $plain ? array( '' ) : $bases as $base ) {
+						if ( 0 === strpos( $path, $base ) && isset( $numbers[ substr( $path, strlen( $base ) ) ] ) ) {
+							$number = $numbers[ substr( $path, strlen( $base ) ) ];
+							if ( ! isset( $signed[ $number ] ) ) {
+								$signed[ $number ] = esc_url( $this->url( $number ) );
+							}
+							return $quote . $signed[ $number ] . $quote;
+						}
+					}
+					return $match[0];
+				},
+				$html
+			);
+		}
+
+		/** Answers a request for a download link, if this is one, and ends it. */
+		public function maybe_serve() {
+			$arg = $this->ostrel['download_arg'];
+			if ( ! isset( $_GET[ $arg ] ) ) {
+				return;
+			}
+			$value  = is_string( $_GET[ $arg ] ) ? wp_unslash( $_GET[ $arg ] ) : '';
+			$number = $this->verify( $value );
+			if ( null === $number ) {
+				$this->refuse();
+			}
+			$path = $this->store->files()[ $number ];
+			$this->stream( $this->source( $path ), $path );
+			exit;
+		}
+
+		/** The file number a link names when its signature holds and it has not expired. */
+		private function verify( $value ) {
+			if ( ! preg_match( '/^(\d{1,6})\.(\d{1,12})\.([0-9a-f]{64})$/', $value, $m ) ) {
+				return null;
+			}
+			$number = (int) $m[1];
+			$files  = $this->store->files();
+			if ( ! isset( $files[ $number ] )
+				|| ! hash_equals( $this->signature( $number, $files[ $number ], $m[2] ), $m[3] )
+				|| (int) $m[2] < time() ) {
+				return null;
+			}
+			return '' !== $this->source( $files[ $number ] ) ? $number : null;
+		}
+
+		/** The file to send: its private copy, or while it could not be moved, the public one. */
+		private function source( $path ) {
+			foreach ( array( $this->store->stored_path( $path ), $this->store->public_path( $path ) ) as $file ) {
+				if ( '' !== $file && is_file( $file ) ) {
+					return $file;
+				}
+			}
+			return '';
+		}
+
+		/** Signs the number, the path and the expiry, so a link names one file until one time. */
+		private function signature( $number, $path, $expires ) {
+			$key = $this->secret() . wp_salt( 'auth' );
+			return hash_hmac( 'sha256', $this->ostrel['slug'] . '|' . $number . '|' . $path . '|' . $expires, $key );
+		}
+
+		private function secret() {
+			$secret = get_option( $this->ostrel['secret_option'], '' );
+			return is_string( $secret ) ? $secret : '';
+		}
+
+		/** Ends the request with a page that tells the buyer what to do and nothing else. */
+		private function refuse() {
+			nocache_headers();
+			header( 'X-Robots-Tag: noindex, nofollow' );
+			wp_die(
+				'<h1>This download link has expired</h1>'
+				. '<p>Download links work for a limited time only, or this one is not complete.</p>'
+				. '<p>Please open your download page again: it gives you a fresh link.</p>',
+				'Download link expired',
+				array( 'response' => 403 )
+			);
+		}
+
+		/** Sends the file, or the single range asked for, a chunk at a time. */
+		private function stream( $file, $path ) {
+			$size   = @filesize( $file );
+			$handle = false === $size ? false : @fopen( $file, 'rb' );
+			if ( false === $handle ) {
+				nocache_headers();
+				wp_die( 'The file cannot be read right now. Please try again later.', 'Download failed', array( 'response' => 500 ) );
+			}
+			list( $status, $start, $end ) = $this->range( $size );
+			$head                         = isset( $_SERVER['REQUEST_METHOD'] ) && 'HEAD' === $_SERVER['REQUEST_METHOD'];
+
+			// Nothing between this code and the buyer may hold or squeeze the whole file.
+			while ( ob_get_level() > 0 && @ob_end_clean() ) {
+				continue;
+			}
+			@ini_set( 'zlib.output_compression', 'Off' );
+			if ( function_exists( 'apache_setenv' ) ) {
+				@apache_setenv( 'no-gzip', '1' );
+			}
+
+			status_header( $status );
+			nocache_headers();
+			header( 'Cache-Control: private, no-store, no-cache, must-revalidate, max-age=0' );
+			header( 'X-Content-Type-Options: nosniff' );
+			header( 'X-Robots-Tag: noindex, nofollow' );
+			header( 'Accept-Ranges: bytes' );
+			if ( 416 === $status ) {
+				header( 'Content-Range: bytes */' . $size );
+				header( 'Content-Length: 0' );
+				fclose( $handle );
+				return;
+			}
+			$name = basename( $path );
+			header( 'Content-Type: ' . $this->content_type( $name ) );
+			header( 'Content-Disposition: ' . $this->disposition( $name ) );
+			header( 'Content-Length: ' . ( $end - $start + 1 ) );
+			if ( 206 === $status ) {
+				header( "Content-Range: bytes $start-$end/$size" );
+			}
+			if ( $head ) {
+				fclose( $handle );
+				return;
+			}
+			if ( 0 === $start ) {
+				$this->count( $path );
+			}
+			if ( function_exists( 'set_time_limit' ) ) {
+				@set_time_limit( 0 );
+			}
+			fseek( $handle, $start );
+			for ( $left = $end - $start + 1; $left > 0 && ! connection_aborted(); $left -= strlen( $chunk ) ) {
+				$chunk = fread( $handle, (int) min( self::CHUNK, $left ) );
+				if ( false === $chunk || '' === $chunk ) {
+					break;
+				}
+				echo $chunk; // phpcs:ignore WordPress.Security.EscapeOutput -- file bytes
+				flush();
+			}
+			fclose( $handle );
+		}
+
+		/**
+		 * The status and byte span to send: one range when one range is asked for, the whole file
+		 * otherwise (several ranges, other units, or a validator this handler does not give).
+		 *
+		 * @return array{0: int, 1: int, 2: int}
+		 */
+		private function range( $size ) {
+			$whole  = array( 200, 0, $size - 1 );
+			$header = isset( $_SERVER['HTTP_RANGE'] ) ? trim( (string) $_SERVER['HTTP_RANGE'] ) : '';
+			if ( '' === $header || 0 === $size || isset( $_SERVER['HTTP_IF_RANGE'] )
+				|| ! preg_match( '/^bytes\s*=\s*(\d*)\s*-\s*(\d*)$/i', $header, $m ) || ( '' === $m[1] && '' === $m[2] ) ) {
+				return $whole;
+			}
+			if ( '' === $m[1] ) {
+				$suffix = (int) $m[2];
+				return 0 === $suffix ? array( 416, 0, 0 ) : array( 206, max( 0, $size - $suffix ), $size - 1 );
+			}
+			$start = (int) $m[1];
+			$end   = '' === $m[2] ? $size - 1 : min( (int) $m[2], $size - 1 );
+			return $start >= $size || $start > $end ? array( 416, 0, 0 ) : array( 206, $start, $end );
+		}
+
+		private function content_type( $name ) {
+			$extension = strtolower( pathinfo( $name, PATHINFO_EXTENSION ) );
+			foreach ( wp_get_mime_types() as $extensions => $type ) {
+				if ( '' !== $extension && in_array( $extension, explode( '|', $extensions ), true ) ) {
+					return $type;
+				}
+			}
+			return 'application/octet-stream';
+		}
+
+		/** An attachment with the file's name; non-ASCII names also go in the RFC 5987 form. */
+		private function disposition( $name ) {
+			$plain  = preg_replace( '/[^\x20-\x7E]|["\\\\%;]/', '_', $name );
+			$header = 'attachment; filename="' . $plain . '"';
+			if ( $plain !== $name && seems_utf8( $name ) ) {
+				$header .= "; filename*=UTF-8''" . rawurlencode( $name );
+			}
+			return $header;
+		}
+
+		private function count( $path ) {
+			$counts          = get_option( $this->ostrel['counts_option'], array() );
+			$counts          = is_array( $counts ) ? $counts : array();
+			$counts[ $path ] = ( isset( $counts[ $path ] ) ? (int) $counts[ $path ] : 0 ) + 1;
+			update_option( $this->ostrel['counts_option'], $counts, false );
+		}
+
+		/** @return array<string, int> Downloads so far, by delivery file. */
+		public function counts() {
+			$counts = get_option( $this->ostrel['counts_option'], array() );
+			return is_array( $counts ) ? $counts : array();
+		}
+	};
+};

@@ -1,0 +1,215 @@
+<?php
+defined( 'ABSPATH' ) || exit;
+
+// The private store: the product's files leave the plugin's folder, which anyone can read, for a
+// folder of the uploads folder with an unguessable name that the web server refuses to serve.
+// An anonymous class, so several Ostrel plugins never claim the same name.
+return static function ( array $ostrel ) {
+	return new class( $ostrel ) {
+		/** @var array */
+		private $ostrel;
+
+		public function __construct( array $ostrel ) {
+			$this->ostrel = $ostrel;
+		}
+
+		/**
+		 * The product's files, relative to modules/template; a file's number is its key.
+		 *
+		 * @return string[]
+		 */
+		public function files() {
+			return $this->path_list( 'delivery.php' );
+		}
+
+		/** The store's folder, or '' while it has not been made. */
+		public function dir() {
+			$name = get_option( $this->ostrel['store_option'] );
+			if ( ! is_string( $name ) || ! preg_match( '#^ostrel-[a-z0-9_-]+/[A-Za-z0-9]{32}$#', $name ) ) {
+				return '';
+			}
+			$uploads = wp_upload_dir( null, false );
+			return $uploads['basedir'] . '/' . $name;
+		}
+
+		/** Where a delivery file lives once it is private. */
+		public function stored_path( $path ) {
+			$dir = $this->dir();
+			return '' === $dir ? '' : $dir . '/files/' . $path;
+		}
+
+		/** Where the build put a file, inside the plugin's public folder. */
+		public function public_path( $path ) {
+			return __DIR__ . '/template/' . $path;
+		}
+
+		/**
+		 * Files that could not be made private, with the reason for each.
+		 *
+		 * @return array<string, string>
+		 */
+		public function problems() {
+			$problems = get_option( $this->ostrel['problems_option'], array() );
+			return is_array( $problems ) ? $problems : array();
+		}
+
+		/**
+		 * Moves the product's files and the private pages found in the plugin's folder into the
+		 * store, over older copies: after activation, and after a newer version of the plugin was
+		 * uploaded over this one. Cheap when there is nothing to move.
+		 */
+		public function sweep() {
+			$found = array();
+			foreach ( array(
+				'files' => $this->files(),
+				'pages' => $this->path_list( 'private_pages.php' ),
+			) as $kind => $paths ) {
+				foreach ( $paths as $path ) {
+					if ( is_file( $this->public_path( $path ) ) ) {
+						$found[ $path ] = $kind;
+					}
+				}
+			}
+			$problems = array();
+			if ( $found ) {
+				$dir = $this->ensure();
+				foreach ( $found as $path => $kind ) {
+					$problems[ $path ] = is_wp_error( $dir ) ? $dir->get_error_message()
+						: $this->move( $this->public_path( $path ), $dir, $kind . '/' . $path );
+				}
+				$problems = array_filter( $problems );
+			}
+			if ( $problems !== $this->problems() ) {
+				if ( $problems ) {
+					update_option( $this->ostrel['problems_option'], $problems, false );
+				} else {
+					delete_option( $this->ostrel['problems_option'] );
+				}
+			}
+		}
+
+		/**
+		 * Makes the store and its guards where they are missing.
+		 *
+		 * @return string|WP_Error The store's folder.
+		 */
+		public function ensure() {
+			$uploads = wp_upload_dir( null, false );
+			if ( ! empty( $uploads['error'] ) ) {
+				return new WP_Error( 'ostrel_store', $uploads['error'] );
+			}
+			if ( '' === $this->dir() ) {
+				$name = $this->ostrel['store_parent'] . '/' . wp_generate_password( 32, false );
+				update_option( $this->ostrel['store_option'], $name, false );
+			}
+			$dir = $this->dir();
+			foreach ( array( dirname( $dir ), $dir ) as $folder ) {
+				if ( ! wp_mkdir_p( $folder ) ) {
+					return new WP_Error( 'ostrel_store', sprintf( 'The folder %s cannot be created.', $folder ) );
+				}
+				$problem = $this->guard( $folder, true );
+				if ( '' !== $problem ) {
+					return new WP_Error( 'ostrel_store', $problem );
+				}
+			}
+			return $dir;
+		}
+
+		/** Deletes the store with everything in it, and its parent folder once empty. */
+		public function delete() {
+			$dir = $this->dir();
+			if ( '' === $dir || ! is_dir( $dir ) || is_link( $dir ) ) {
+				return;
+			}
+			$this->remove_tree( $dir );
+			$parent = dirname( $dir );
+			foreach ( $this->guard_files() as $name => $content ) {
+				if ( is_file( "$parent/$name" ) && file_get_contents( "$parent/$name" ) === $content ) {
+					unlink( "$parent/$name" );
+				}
+			}
+			@rmdir( $parent ); // stays when something else was put there
+		}
+
+		private function path_list( $name ) {
+			$file = __DIR__ . '/' . $name;
+			$list = is_file( $file ) ? require $file : array();
+			return array_values( array_filter( (array) $list, array( $this, 'is_plain_path' ) ) );
+		}
+
+		/** A relative path that stays inside its folder. */
+		private function is_plain_path( $path ) {
+			return is_string( $path ) && '' !== $path && '/' !== $path[0]
+				&& false === strpos( $path, "\0" ) && false === strpos( $path, '\\' )
+				&& ! preg_match( '#(^|/)\.{0,2}(/|$)#', $path );
+		}
+
+		/** Moves one file into the store; returns '' or why it failed. */
+		private function move( $from, $store, $relative ) {
+			$to     = $store . '/' . $relative;
+			$folder = $store;
+			foreach ( explode( '/', dirname( $relative ) ) as $segment ) {
+				$folder .= '/' . $segment;
+				if ( ! is_dir( $folder ) && ! @mkdir( $folder, 0755 ) && ! is_dir( $folder ) ) {
+					return sprintf( 'The folder %s cannot be created.', $folder );
+				}
+				$problem = $this->guard( $folder, false );
+				if ( '' !== $problem ) {
+					return $problem;
+				}
+			}
+			error_clear_last();
+			if ( @rename( $from, $to ) ) {
+				return '';
+			}
+			$error = error_get_last();
+			// Some systems do not move a file over another; the older copy goes first.
+			if ( is_file( $to ) && @unlink( $to ) && @rename( $from, $to ) ) {
+				return '';
+			}
+			if ( ! file_exists( $from ) && is_file( $to ) ) {
+				return ''; // another request moved it meanwhile
+			}
+			return $error ? preg_replace( '/^rename\([^)]*\):\s*/', '', $error['message'] ) : 'The file could not be moved.';
+		}
+
+		/** Writes what keeps a folder's files from being served or listed; returns '' or why not. */
+		private function guard( $folder, $deny ) {
+			foreach ( $this->guard_files() as $name => $content ) {
+				if ( ( $deny || 'index.php' === $name ) && ! file_exists( "$folder/$name" )
+					&& false === @file_put_contents( "$folder/$name", $content ) ) {
+					return sprintf( 'The file %s/%s cannot be written.', $folder, $name );
+				}
+			}
+			return '';
+		}
+
+		private function guard_files() {
+			return array(
+				'.htaccess'  => "# Nothing in this folder is served: buyers get files through expiring links.\n"
+					. "<IfModule mod_authz_core.c>\n\tRequire all denied\n</IfModule>\n"
+					. "<IfModule !mod_authz_core.c>\n\tOrder deny,allow\n\tDeny from all\n</IfModule>\n",
+				// Request filtering is part of every IIS: with no extension allowed, nothing is served.
+				'web.config' => "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<configuration>\n\t<system.webServer>\n"
+					. "\t\t<security>\n\t\t\t<requestFiltering>\n\t\t\t\t<fileExtensions allowUnlisted=\"false\" />\n"
+					. "\t\t\t</requestFiltering>\n\t\t</security>\n"
+					. "\t\t<directoryBrowse enabled=\"false\" />\n\t</system.webServer>\n</configuration>\n",
+				'index.php'  => "<?php\n// Keeps web servers from listing this folder.\n",
+			);
+		}
+
+		/** Deletes a folder and what it holds; links are removed, never followed. */
+		private function remove_tree( $path ) {
+			if ( is_link( $path ) || ! is_dir( $path ) ) {
+				@unlink( $path );
+				return;
+			}
+			foreach ( (array) scandir( $path ) as $name ) {
+				if ( '.' !== $name && '..' !== $name && is_string( $name ) ) {
+					$this->remove_tree( $path . '/' . $name );
+				}
+			}
+			@rmdir( $path );
+		}
+	};
+};

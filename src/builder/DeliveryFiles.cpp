@@ -1,0 +1,206 @@
+#include "DeliveryFiles.h"
+
+#include "util/TextFile.h"
+
+#include <QFileInfo>
+#include <QHash>
+#include <QRegularExpression>
+#include <QSet>
+
+namespace {
+
+const QSet<QString>& siteFileExtensions() {
+    static const QSet<QString> extensions{
+        // pages
+        QStringLiteral("htm"), QStringLiteral("html"), QStringLiteral("xhtml"),
+        QStringLiteral("shtml"),
+        // style sheets and scripts
+        QStringLiteral("css"), QStringLiteral("js"), QStringLiteral("mjs"), QStringLiteral("cjs"),
+        // pictures
+        QStringLiteral("png"), QStringLiteral("apng"), QStringLiteral("jpg"),
+        QStringLiteral("jpeg"), QStringLiteral("jfif"), QStringLiteral("gif"),
+        QStringLiteral("webp"), QStringLiteral("avif"), QStringLiteral("svg"),
+        QStringLiteral("svgz"), QStringLiteral("ico"), QStringLiteral("bmp"), QStringLiteral("tif"),
+        QStringLiteral("tiff"),
+        // fonts
+        QStringLiteral("woff"), QStringLiteral("woff2"), QStringLiteral("ttf"),
+        QStringLiteral("otf"), QStringLiteral("eot")};
+    return extensions;
+}
+
+// Files a desktop or a version control leaves behind; never part of a product.
+bool isClutter(const QString& relativePath) {
+    static const QRegularExpression clutter(
+        QStringLiteral("(^|/)\\.|(^|/)(thumbs\\.db|desktop\\.ini)$"),
+        QRegularExpression::CaseInsensitiveOption);
+    return clutter.match(relativePath).hasMatch();
+}
+
+QString decodeCharacterReferences(const QString& text) {
+    if (!text.contains(QLatin1Char('&')))
+        return text;
+    static const QRegularExpression reference(
+        QStringLiteral("&(?:#(\\d{1,7})|#[xX]([0-9A-Fa-f]{1,6})|(amp|quot|apos|lt|gt));"));
+    QString out;
+    qsizetype from = 0;
+    for (auto it = reference.globalMatch(text); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        out += QStringView(text).mid(from, m.capturedStart() - from);
+        from = m.capturedEnd();
+        static const QHash<QString, char32_t> named{{QStringLiteral("amp"), '&'},
+                                                    {QStringLiteral("quot"), '"'},
+                                                    {QStringLiteral("apos"), '\''},
+                                                    {QStringLiteral("lt"), '<'},
+                                                    {QStringLiteral("gt"), '>'}};
+        char32_t code = 0;
+        if (m.hasCaptured(1))
+            code = m.captured(1).toUInt();
+        else if (m.hasCaptured(2))
+            code = m.captured(2).toUInt(nullptr, 16);
+        else
+            code = named.value(m.captured(3));
+        if (code == 0 || code > 0x10FFFF)
+            code = 0xFFFD;
+        out += QString::fromUcs4(&code, 1);
+    }
+    out += QStringView(text).mid(from);
+    return out;
+}
+
+QString decodePercents(const QString& text) {
+    if (!text.contains(QLatin1Char('%')))
+        return text;
+    return decodeUtf8Lossless(QByteArray::fromPercentEncoding(encodeUtf8Lossless(text)));
+}
+
+// Every stretch of a page that may name a file: quoted texts whole (names may hold blanks),
+// and the words between blanks, quotes, brackets, commas and equals signs (unquoted
+// attributes, url(...), srcset lists).
+QStringList possibleReferences(const QString& html) {
+    static const QRegularExpression quoted(QStringLiteral("\"([^\"<>]*)\"|'([^'<>]*)'"));
+    static const QRegularExpression separators(QStringLiteral("[\\s\"'<>(),=]+"));
+    QStringList found = html.split(separators, Qt::SkipEmptyParts);
+    for (auto it = quoted.globalMatch(html); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        found << (m.hasCaptured(1) ? m.captured(1) : m.captured(2));
+    }
+    return found;
+}
+
+QStringList hrefValues(const QString& html) {
+    static const QRegularExpression href(
+        QStringLiteral("\\bhref\\s*=\\s*(?:\"([^\"]*)\"|'([^']*)'|([^\\s\"'=<>`]+))"),
+        QRegularExpression::CaseInsensitiveOption);
+    QStringList values;
+    for (auto it = href.globalMatch(html); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        for (int group = 1; group <= 3; ++group) {
+            if (m.hasCaptured(group))
+                values << m.captured(group);
+        }
+    }
+    return values;
+}
+
+bool isPlainRelativePath(const QString& path) {
+    if (path.isEmpty() || path.contains(QLatin1Char('\\')))
+        return false;
+    for (const QString& segment : path.split(QLatin1Char('/'))) {
+        if (segment.isEmpty() || segment == QLatin1String(".") || segment == QLatin1String(".."))
+            return false;
+    }
+    return true;
+}
+
+QString phpSingleQuoted(QString text) {
+    text.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
+    text.replace(QLatin1Char('\''), QStringLiteral("\\'"));
+    return QLatin1Char('\'') + text + QLatin1Char('\'');
+}
+
+} // namespace
+
+std::optional<QString> ResolvePageReference(const QString& reference) {
+    // Browsers trim blanks around addresses and read backslashes as slashes.
+    QString path =
+        decodeCharacterReferences(reference).trimmed().replace(QLatin1Char('\\'), QLatin1Char('/'));
+    static const QRegularExpression queryOrFragment(QStringLiteral("[?#]"));
+    const qsizetype cut = path.indexOf(queryOrFragment);
+    if (cut >= 0)
+        path.truncate(cut);
+    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*:"));
+    if (path.isEmpty() || path.startsWith(QLatin1Char('/')) || scheme.match(path).hasMatch())
+        return std::nullopt;
+    QStringList kept;
+    for (const QString& segment : decodePercents(path).split(QLatin1Char('/'))) {
+        if (segment.isEmpty() || segment == QLatin1String("."))
+            continue;
+        if (segment == QLatin1String("..")) {
+            if (kept.isEmpty())
+                return std::nullopt;
+            kept.removeLast();
+            continue;
+        }
+        kept << segment;
+    }
+    if (kept.isEmpty())
+        return std::nullopt;
+    return kept.join(QLatin1Char('/'));
+}
+
+bool CanBeDeliveryFile(const QString& relativePath) {
+    const QString name = relativePath.section(QLatin1Char('/'), -1);
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    return dot < 0 || !siteFileExtensions().contains(name.mid(dot + 1).toLower());
+}
+
+DeliveryChoice DetectDeliveryFiles(const QString& salesPage, const QString& downloadPage,
+                                   const QStringList& assets) {
+    const QSet<QString> files(assets.cbegin(), assets.cend());
+    QSet<QString> usedBySales;
+    for (const QString& reference : possibleReferences(salesPage)) {
+        const std::optional<QString> path = ResolvePageReference(reference);
+        if (path && files.contains(*path))
+            usedBySales << *path;
+    }
+    const auto deliverable = [&](const QString& path) {
+        return CanBeDeliveryFile(path) && !usedBySales.contains(path);
+    };
+
+    DeliveryChoice choice;
+    for (const QString& href : hrefValues(downloadPage)) {
+        const std::optional<QString> path = ResolvePageReference(href);
+        if (path && files.contains(*path) && deliverable(*path) && !choice.detected.contains(*path))
+            choice.detected << *path;
+    }
+    const QSet<QString> detected(choice.detected.cbegin(), choice.detected.cend());
+    for (const QString& asset : assets) {
+        if (deliverable(asset) && !detected.contains(asset) && !isClutter(asset) &&
+            !choice.others.contains(asset))
+            choice.others << asset;
+    }
+    return choice;
+}
+
+QString FindDeliveryProblem(const QString& pagesFolder, const QStringList& deliveryFiles) {
+    for (const QString& file : deliveryFiles) {
+        if (!isPlainRelativePath(file))
+            return QStringLiteral("The delivery file \"%1\" must be given by its path inside the "
+                                  "pages folder, such as files/guide.pdf.")
+                .arg(file);
+        if (!QFileInfo(pagesFolder + QLatin1Char('/') + file).isFile())
+            return QStringLiteral("The delivery file \"%1\" is not a file in the pages folder %2.")
+                .arg(file, pagesFolder);
+    }
+    return {};
+}
+
+QString PhpPathList(const QString& comment, const QStringList& paths) {
+    QString php = QStringLiteral("<?php\ndefined( 'ABSPATH' ) || exit;\n\n");
+    for (const QString& line : comment.split(QLatin1Char('\n')))
+        php += QStringLiteral("// ") + line + QLatin1Char('\n');
+    php += QStringLiteral("return array(\n");
+    for (const QString& path : paths)
+        php += QLatin1Char('\t') + phpSingleQuoted(path) + QStringLiteral(",\n");
+    return php + QStringLiteral(");\n");
+}

@@ -1,0 +1,225 @@
+# The product's protection, probed as a visitor, a Contributor and the site owner would probe it:
+# the private store, expiring links, revoking, and a download page nobody finds. Sourced by
+# run-wordpress-test.sh after check-plugins.sh.
+
+arg_a=$(field download_arg <"${keys[$id_a]}")
+store_a=$(field store_dir <"${keys[$id_a]}")
+store_url=$site${store_a#"$site_dir"}
+signed_link_pattern="$site/\\?$arg_a=[0-9]+\\.[0-9]+\\.[0-9a-f]{64}"
+
+# links_in FILE: the signed download links a served page holds, one a line.
+links_in() { grep -oE "$signed_link_pattern" "$1" | sort -u; }
+
+### The private store
+
+[[ "$store_a" == "$site_dir/wp-content/uploads/ostrel-"*/* ]] && [ -f "$store_a/files/$product" ] &&
+    cmp -s "$store_a/files/$product" "$sample/$product" && [ ! -e "$template_a/$product" ]
+verdict "activation moved the guide out of the plugin into a store in the uploads folder" "store: $store_a"
+check "the store's name is unguessable" grep -qE '/[A-Za-z0-9]{32}$' <<<"$store_a"
+check "the download page's plain copy went into the store too" \
+    [ -f "$store_a/pages/download.html" -a ! -e "$template_a/download.html" ]
+unguarded=()
+for folder in "$(dirname "$store_a")" "$store_a"; do
+    for guard in .htaccess web.config index.php; do
+        [ -s "$folder/$guard" ] || unguarded+=("$folder/$guard")
+    done
+done
+expect_none "the store and its parent hold deny rules for Apache and IIS and an index.php" "${unguarded[@]}"
+
+# served_product WHO JAR URL...: prints every address that answers with the product's bytes or
+# with a page that names the product file or shows the download page.
+served_product() {
+    local who=$1 jar=$2 url status
+    shift 2
+    for url in "$@"; do
+        status=$(fetch "$url" "$work/probe" -b "$jar")
+        if cmp -s "$work/probe" "$sample/$product" || contains "$work/probe" "balcony-herb-garden" ||
+            contains "$work/probe" "Thank you for your order"; then
+            echo "$who: $url (status $status)"
+        fi
+    done
+}
+plugin_url=$site/wp-content/plugins/$id_a
+product_addresses=("$plugin_url/modules/template/$product" "$plugin_url/modules/template/download.html"
+    "$store_url/files/$product" "$store_url/pages/download.html")
+listings=("$plugin_url/" "$plugin_url/modules/" "$plugin_url/modules/template/"
+    "$plugin_url/modules/template/files/" "$site/wp-content/uploads/" "$(dirname "$store_url")/"
+    "$store_url/" "$store_url/files/" "$store_url/pages/")
+contributor_jar=$work/contributor-cookies
+wp add-user writer "$password" contributor && login writer "$password" "$contributor_jar" ||
+    abort "a Contributor logs in"
+: >"$work/nobody"
+mapfile -t leaks < <(for who in visitor:"$work/nobody" contributor:"$contributor_jar" administrator:"$jar"; do
+    served_product "${who%%:*}" "${who#*:}" "${product_addresses[@]}" "${listings[@]}"
+done)
+expect_none "no address under the plugin or the store serves the guide, the download page's copy or a listing naming them, for any role" \
+    "${leaks[@]}"
+status=$(fetch "$store_url/files/$product" /dev/null)
+check "Apache refuses the store's files (403)" [ "$status" = 403 ]
+status=$(fetch "$site/wp-content/uploads/" "$work/uploads-listing")
+[ "$status" = 200 ] && lacks "$work/uploads-listing" "$(basename "$store_a")"
+verdict "the uploads folder's listing names no store" "status $status"
+
+### Expiring links
+
+link=$(links_in "$work/download-$id_a.html" | head -n 1)
+status=$(fetch "$link" "$work/got" -D "$work/got.headers")
+[ "$status" = 200 ] && cmp -s "$work/got" "$sample/$product"
+verdict "the download page's link gives the guide's exact bytes" "status $status for $link"
+size=$(stat -c %s "$sample/$product")
+missing_headers=()
+for header in 'content-type: application/pdf' \
+    'content-disposition: attachment; filename="balcony-herb-garden.pdf"' \
+    "content-length: $size" 'x-content-type-options: nosniff' 'accept-ranges: bytes' \
+    'cache-control: private, no-store'; do
+    grep -qi "^$header" "$work/got.headers" || missing_headers+=("$header")
+done
+expect_none "the download has its type, an attachment name, its length, nosniff and no caching" \
+    "${missing_headers[@]}"
+
+# range_check WHAT RANGE STATUS CONTENT_RANGE FIRST_BYTE LENGTH
+range_check() {
+    local status
+    status=$(fetch "$link" "$work/slice" -D "$work/slice.headers" -r "$2")
+    [ "$status" = "$3" ] && grep -qi "^content-range: $4" "$work/slice.headers" &&
+        { [ "$3" = 416 ] || tail -c +"$(($5 + 1))" "$sample/$product" | head -c "$6" | cmp -s - "$work/slice"; }
+    verdict "$1" "status $status, $(grep -i '^content-range' "$work/slice.headers")"
+}
+range_check "a Range request gives the exact slice (206)" 100-1099 206 "bytes 100-1099/$size" 100 1000
+range_check "a suffix Range gives the file's end (206)" -500 206 "bytes $((size - 500))-$((size - 1))/$size" \
+    $((size - 500)) 500
+range_check "a Range beyond the end is refused (416)" "$size-" 416 "bytes \\*/$size" 0 0
+
+# refused WHAT URL: the link gets the 403 page, which tells what to do and nothing of the file.
+refused() {
+    local status
+    status=$(fetch "$2" "$work/refused")
+    [ "$status" = 403 ] && contains "$work/refused" "open your download page again" &&
+        lacks "$work/refused" "balcony-herb-garden" && lacks "$work/refused" "$(basename "$store_a")"
+    verdict "$1" "status $status"
+}
+tampered=${link%?}$([ "${link: -1}" = 0 ] && echo 1 || echo 0)
+refused "a tampered link is refused with a page that says to open the download page again" "$tampered"
+refused "a link whose expiry was moved is refused" \
+    "$(sed -E 's/(=[0-9]+\.[0-9]+)\./\19./' <<<"$link")"
+refused "a link to a file number that does not exist is refused" \
+    "$(wp sign-link "$file_a" 7 $(($(date +%s) + 600)))"
+refused "a correctly signed link whose time has passed is refused" \
+    "$(wp sign-link "$file_a" 0 $(($(date +%s) - 1)))"
+status=$(fetch "$(wp sign-link "$file_a" 0 $(($(date +%s) + 600)))" "$work/got")
+check "the same link with a time to come works" [ "$status" = 200 ]
+
+expires_in() { # LINK: seconds until the link expires
+    local expiry
+    expiry=$(sed -E 's/.*=[0-9]+\.([0-9]+)\..*/\1/' <<<"$1")
+    echo $((expiry - $(date +%s)))
+}
+left=$(expires_in "$link")
+check "links live 24 hours by default" [ "$left" -gt $((86400 - 120)) -a "$left" -le 86400 ]
+
+fetch "$menu_url" "$admin" -b "$jar" >/dev/null
+set_lifetime() { # MINUTES
+    post_form "$admin" options.php "$jar" "$front_option=$(cat "$work/front-a")" \
+        "$back_option=$(cat "$work/back-a")" "$lifetime_option=$1" >/dev/null
+}
+set_lifetime 0
+fetch "$download_url" "$work/short.html" >/dev/null
+left=$(expires_in "$(links_in "$work/short.html" | head -n 1)")
+check "the admin page's lifetime applies, and it is never less than a minute" [ "$left" -gt 0 -a "$left" -le 60 ]
+set_lifetime 1440
+
+fetch "$menu_url" "$admin" -b "$jar" >/dev/null
+check "the admin page shows how often the guide was downloaded (ranges from the middle and refusals not counted)" \
+    [ "$(php "$here/html-tool.php" xpath "$admin" "//table[contains(@class,'ostrel-files')]//tr[td/code='$product']/td[3]")" = 2 ]
+
+### Revoking
+
+status=$(post_form "$admin" "admin-post.php@ostrel_${id_a}_new_secret" "$jar")
+check "\"Invalidate all download links\" returns to the menu" [ "$status" = "302 $menu_url&ostrel_done=links" ]
+refused "after \"Invalidate all download links\", a link handed out before is refused" "$link"
+fetch "$download_url" "$work/fresh.html" >/dev/null
+link=$(links_in "$work/fresh.html" | head -n 1)
+status=$(fetch "$link" "$work/got")
+[ "$status" = 200 ] && cmp -s "$work/got" "$sample/$product"
+verdict "the download page hands out fresh links that work" "status $status"
+status=$(post_form "$admin" "admin-post.php@ostrel_${id_a}_new_secret" "$contributor_jar")
+check "a Contributor cannot invalidate the links" [ "${status%% *}" != 302 ]
+
+old_download_url=$download_url
+status=$(post_form "$admin" "admin-post.php@ostrel_${id_a}_new_address" "$jar")
+check "\"New download address\" returns to the menu" [ "$status" = "302 $menu_url&ostrel_done=address" ]
+wp keys "$file_a" >"${keys[$id_a]}"
+download_url=$(field download_url <"${keys[$id_a]}")
+status=$(redirect "$old_download_url")
+check "after \"New download address\" the old address answers 404, with no redirect" [ "$status" = "404 " ]
+status=$(fetch "$download_url" "$work/moved.html")
+check "the download page answers at its new address" [ "$status" = 200 -a "$download_url" != "$old_download_url" ]
+fetch "$menu_url&ostrel_done=address" "$admin" -b "$jar" >/dev/null
+contains "$admin" "$download_url" && contains "$admin" "payment provider"
+verdict "the menu shows the new address and reminds the seller to give it to the payment provider"
+
+### A download far larger than PHP's memory limit
+
+big_url=$site/wp-content/plugins/$id_b/modules/template/$big
+printf '%s' "<a href=\"$big_url\">The big edition</a>" >"$work/back-b"
+wp set-tags "$file_b" "$work/front-b" "$work/back-b"
+fetch "$(field download_url <"${keys[$id_b]}")" "$work/download-big.html" >/dev/null
+arg_b=$(field download_arg <"${keys[$id_b]}")
+big_link=$(grep -oE "$site/\\?$arg_b=1\\.[0-9]+\\.[0-9a-f]{64}" "$work/download-big.html" | head -n 1)
+status=$(fetch "$big_link" "$work/big" --max-time 600)
+[ "$status" = 200 ] && cmp -s "$work/big" "$product_b/$big"
+verdict "a 200 MB delivery file downloads whole with PHP's memory limit at $php_memory_limit" \
+    "status $status, $(stat -c %s "$work/big" 2>/dev/null) of $(stat -c %s "$product_b/$big") bytes"
+rm -f "$work/big" "$product_b/$big"
+
+### Nobody finds the download page without its address
+
+secret=$(field download_name <"${keys[$id_a]}")
+download_id=$(field download_id <"${keys[$id_a]}")
+post_type_a=$(field post_type <"${keys[$id_a]}")
+sales_id=$(field sales_id <"${keys[$id_a]}")
+home_p=$(php -r 'echo rawurlencode($argv[1]);' "$site/?p=$download_id")
+encoded_download=$(php -r 'echo rawurlencode($argv[1]);' "$download_url")
+probes=("/?p=$download_id" "/?p=$download_id&post_type=$post_type_a" "/?page_id=$download_id"
+    "/?p=$download_id&feed=rss2" "/?p=$download_id&embed=true" "/?post_type=$post_type_a"
+    "/?post_type=$post_type_a&feed=rss2" "/?s=Balcony" "/?s=download" "/feed/" "/comments/feed/"
+    "/wp-sitemap.xml" "/wp-sitemap-posts-$post_type_a-1.xml" "/wp-json/wp/v2/search?search=Balcony"
+    "/?rest_route=/wp/v2/search&search=Balcony" "/wp-json/wp/v2/search?search=download"
+    "/wp-json/oembed/1.0/embed?url=$encoded_download" "/?rest_route=/oembed/1.0/embed&url=$encoded_download"
+    "/wp-json/oembed/1.0/embed?url=$home_p" "/?rest_route=/oembed/1.0/embed&url=$home_p"
+    "/?name=${secret:0:1}" "/${secret:0:2}/" "/?p=$sales_id" "${sales_url#"$site"}")
+# names_download_page FILE...: whether a response names the download page by address or title.
+names_download_page() {
+    grep -qF -e "$secret" -e "Thank you for your order" -e "– download" -e '\u2013 download' \
+        -e '&#8211; download' "$@"
+}
+leaks=()
+for who in visitor:"$work/nobody" contributor:"$contributor_jar" administrator:"$jar"; do
+    for probe in "${probes[@]}"; do
+        status=$(fetch "$site$probe" "$work/probe" -D "$work/probe-headers" -b "${who#*:}")
+        names_download_page "$work/probe" "$work/probe-headers" && leaks+=("${who%%:*}: $probe (status $status)")
+    done
+    [ "${who%%:*}" = visitor ] && continue
+    fetch "$site/wp-admin/post-new.php" "$work/editor.html" -b "${who#*:}" >/dev/null
+    nonce=$(php "$here/html-tool.php" xpath "$work/editor.html" '//input[@name="_ajax_linking_nonce"]/@value')
+    for search in "" Balcony download Thank; do
+        status=$(fetch "$site/wp-admin/admin-ajax.php" "$work/links.json" -b "${who#*:}" \
+            -d action=wp-link-ajax -d page=1 -d "_ajax_linking_nonce=$nonce" --data-urlencode "search=$search")
+        php -r 'foreach (json_decode(file_get_contents($argv[1]), true) ?: [] as $r) echo $r["permalink"], " ", $r["title"], "\n";' \
+            "$work/links.json" >"$work/links.txt"
+        names_download_page "$work/links.txt" && leaks+=("${who%%:*}: the link dialog, search '$search'")
+        [ "$search" = Balcony ] && ! contains "$work/links.txt" "$sales_url" &&
+            leaks+=("${who%%:*}: the link dialog works, but did not find the sales page (status $status, nonce '$nonce')")
+    done
+done
+expect_none "oEmbed, the link dialog, shortlinks, numbers, sitemaps, search, REST and feeds never name the download page, for any role" \
+    "${leaks[@]}"
+fetch "$sales_url" /dev/null -D "$work/sales-headers" >/dev/null
+lacks "$work/sales-headers" shortlink && lacks "$work/moved.html" shortlink
+verdict "the plugin's pages send no shortlink"
+check "the sales page's neighbours in its post type are not the download page" \
+    [ "$(wp adjacent "$sales_id" | grep -cx "$download_id")" = 0 ]
+fetch "$site/wp-sitemap-posts-$post_type_a-1.xml" "$work/sitemap" >/dev/null
+check "the sitemap still lists the sales page" contains "$work/sitemap" "$sales_url"
+status=$(redirect "$site/?p=$sales_id")
+check "the sales page is still found by number" [ "$status" = "301 $sales_url" ]

@@ -1,0 +1,100 @@
+# A newer version uploaded over the plugin, a store that cannot take the files, deactivating,
+# reactivating and uninstalling. Sourced by run-wordpress-test.sh after check-delivery.sh.
+
+# upload_again: the plugin's archive installed over it, as "Replace current with uploaded" does,
+# and one visitor's request after it.
+upload_again() {
+    wp install-plugin "${zip[$id_a]}" overwrite >/dev/null && [ -f "$template_a/$product" ] &&
+        [ "$(fetch "$site/" /dev/null)" = 200 ]
+}
+
+### A newer version uploaded over this one
+
+upload_again
+verdict "WordPress's installer puts a newer version over the active plugin"
+[ ! -e "$template_a/$product" ] && [ ! -e "$template_a/download.html" ] &&
+    cmp -s "$store_a/files/$product" "$sample/$product"
+verdict "the next request moves the guide and the page copy back into the store"
+
+chmod 555 "$(dirname "$store_a/files/$product")"
+upload_again
+fetch "$site/wp-admin/" "$work/dashboard.html" -b "$jar" >/dev/null
+fetch "$menu_url" "$admin" -b "$jar" >/dev/null
+[ -f "$template_a/$product" ] &&
+    php "$here/html-tool.php" xpath "$work/dashboard.html" '//div[contains(@class,"ostrel-public")]' >"$work/notice" &&
+    contains "$work/notice" "your product is still public" && contains "$work/notice" "$product" &&
+    contains "$work/notice" "Permission denied" && contains "$admin" "Still public:"
+verdict "a file the store cannot take stays, and the dashboard and the plugin's page say the product is still public and why"
+fetch "$download_url" "$work/public.html" >/dev/null
+status=$(fetch "$(links_in "$work/public.html" | head -n 1)" "$work/got")
+check "buyers still get the guide meanwhile" [ "$status" = 200 ]
+chmod 755 "$(dirname "$store_a/files/$product")"
+fetch "$site/" /dev/null >/dev/null
+fetch "$site/wp-admin/" "$work/dashboard.html" -b "$jar" >/dev/null
+[ ! -e "$template_a/$product" ] && lacks "$work/dashboard.html" "still public"
+verdict "once the store can take it, the next request moves it and the notice goes"
+
+### Deactivating and reactivating
+
+link=$(links_in "$work/public.html" | head -n 1)
+wp deactivate "$file_a"
+verdict "the plugin deactivates"
+status=$(fetch "$sales_url" /dev/null)
+status+=" $(fetch "$download_url" /dev/null)"
+status+=" $(fetch "$link" "$work/got")"
+[ "$status" = "404 404 200" ] && ! cmp -s "$work/got" "$sample/$product" &&
+    [ -f "$store_a/files/$product" ] && [ "$(fetch "$store_url/files/$product" /dev/null)" = 403 ]
+verdict "deactivated, the pages answer 404, the link gives no file, and the guide stays in the store, unreachable" \
+    "statuses: $status"
+wp activate "$file_a"
+verdict "the plugin activates again"
+status=$(fetch "$sales_url" /dev/null)
+status+=" $(fetch "$download_url" /dev/null)"
+status+=" $(fetch "$link" "$work/got")"
+[ "$status" = "200 200 200" ] && cmp -s "$work/got" "$sample/$product" &&
+    [ "$(field store_dir < <(wp keys "$file_a"))" = "$store_a" ]
+verdict "reactivated, both pages and the links handed out before work again at the same addresses" \
+    "statuses: $status"
+
+### Nothing in the debug log comes from the plugins
+
+if [ -s "$debug_log" ]; then
+    echo "---- WP_DEBUG log ----"
+    cat "$debug_log"
+    echo "----"
+fi
+plugin_lines=$(grep -E "wp-content/plugins/($id_a|$id_b)/" "$debug_log" 2>/dev/null)
+expect_none "the WP_DEBUG log holds no error, warning, notice or deprecation from the plugins" \
+    ${plugin_lines:+"$plugin_lines"}
+
+### Uninstall: nothing is left behind, and the other plugin is untouched.
+### The second plugin goes first: its identifier holds the first one's.
+
+# leftovers ID: what the database still holds of the plugin.
+leftovers() {
+    local id=$1
+    wp leftovers "$id" "$(field post_type <"${keys[$id]}")" \
+        "$(field sales_id <"${keys[$id]}")" "$(field download_id <"${keys[$id]}")"
+}
+
+# uninstall ID PLUGIN_FILE
+uninstall() {
+    local id=$1 file=$2 left status store
+    store=$(field store_dir <"${keys[$id]}")
+    check "uninstalling $id deactivates and deletes it" wp uninstall "$file"
+    check "the folder of $id is gone" [ ! -e "$site_dir/wp-content/plugins/$id" ]
+    check "the store of $id is gone with the product's files" [ -n "$store" -a ! -e "$(dirname "$store")" ]
+    left=$(leftovers "$id")
+    [ -z "$left" ]
+    verdict "no option, post, post meta or rewrite rule of $id is left" "$left"
+    status=$(fetch "$(field sales_url <"${keys[$id]}")" /dev/null)
+    check "the sales page of $id is gone (404)" [ "$status" = 404 ]
+}
+
+uninstall "$id_b" "$file_b"
+[ "$(leftovers "$id_a" | grep -c .)" -ge 6 ] && [ -f "$store_a/files/$product" ]
+verdict "$id_a keeps its options, pages and store meanwhile"
+status=$(fetch "$sales_url" "$work/sales-a-after.html")
+[ "$status" = 200 ] && contains "$work/sales-a-after.html" "$(cat "$work/front-a")"
+verdict "$id_a still serves its sales page"
+uninstall "$id_a" "$file_a"

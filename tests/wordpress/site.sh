@@ -1,0 +1,152 @@
+# Starts the throwaway site of the WordPress test: a private MariaDB on a socket, and Apache with
+# mod_php on 127.0.0.1 with its own configuration file, set up as Debian sets it up and as hosts
+# run WordPress: folders listed, .htaccess honoured, pretty permalinks through mod_rewrite.
+# Sourced; needs $work, and fills $site_dir, $port, $site, $socket, $debug_log and $started.
+
+site_dir=$work/site
+socket=$work/db.sock
+debug_log=$work/debug.log
+# PHP's memory limit, far below the largest delivery file the test downloads.
+php_memory_limit=64M
+
+start_database() {
+    local me
+    me=$(id -un)
+    mariadb-install-db --no-defaults --user="$me" --datadir="$work/db" --skip-test-db \
+        --auth-root-authentication-method=normal >"$work/db-install.log" 2>&1 ||
+        { show_log "mariadb-install-db" "$work/db-install.log"; abort "MariaDB data folder is created"; }
+    mariadbd --no-defaults --user="$me" --datadir="$work/db" --socket="$socket" \
+        --pid-file="$work/db.pid" --skip-networking --log-error="$work/db.log" >>"$work/db.log" 2>&1 &
+    started+=($!)
+    for _ in $(seq 100); do
+        sql -e 'SELECT 1' >/dev/null 2>&1 && break
+        sleep 0.3
+    done
+    sql -e 'CREATE DATABASE wordpress CHARACTER SET utf8mb4 COLLATE utf8mb4_unicode_520_ci' ||
+        { show_log "MariaDB" "$work/db.log"; abort "MariaDB starts and takes a database"; }
+    pass "MariaDB runs on its own socket"
+}
+
+sql() { mariadb --no-defaults --socket="$socket" --user=root "$@"; }
+
+free_port() {
+    php -r '$s = stream_socket_server("tcp://127.0.0.1:0"); echo substr(strrchr(stream_socket_get_name($s, false), ":"), 1);'
+}
+
+write_wordpress_config() {
+    local salt
+    salt=$(php -r 'echo bin2hex(random_bytes(32));')
+    cat >"$site_dir/wp-config.php" <<CONFIG
+<?php
+define( 'DB_NAME', 'wordpress' );
+define( 'DB_USER', 'root' );
+define( 'DB_PASSWORD', '' );
+define( 'DB_HOST', 'localhost:$socket' );
+define( 'DB_CHARSET', 'utf8mb4' );
+define( 'DB_COLLATE', '' );
+foreach ( array( 'AUTH_KEY', 'SECURE_AUTH_KEY', 'LOGGED_IN_KEY', 'NONCE_KEY', 'AUTH_SALT', 'SECURE_AUTH_SALT', 'LOGGED_IN_SALT', 'NONCE_SALT' ) as \$key ) {
+	define( \$key, '$salt' . \$key );
+}
+\$table_prefix = 'wp_';
+define( 'WP_HOME', '$site' );
+define( 'WP_SITEURL', '$site' );
+define( 'WP_DEBUG', true );
+define( 'WP_DEBUG_LOG', '$debug_log' );
+define( 'WP_DEBUG_DISPLAY', false );
+define( 'FS_METHOD', 'direct' );
+define( 'DISABLE_WP_CRON', true );
+define( 'AUTOMATIC_UPDATER_DISABLED', true );
+define( 'WP_HTTP_BLOCK_EXTERNAL', true );
+defined( 'ABSPATH' ) || define( 'ABSPATH', __DIR__ . '/' );
+require_once ABSPATH . 'wp-settings.php';
+CONFIG
+    # What WordPress writes for pretty permalinks when it may.
+    cat >"$site_dir/.htaccess" <<'HTACCESS'
+# BEGIN WordPress
+<IfModule mod_rewrite.c>
+RewriteEngine On
+RewriteRule .* - [E=HTTP_AUTHORIZATION:%{HTTP:Authorization}]
+RewriteBase /
+RewriteRule ^index\.php$ - [L]
+RewriteCond %{REQUEST_FILENAME} !-f
+RewriteCond %{REQUEST_FILENAME} !-d
+RewriteRule . /index.php [L]
+</IfModule>
+# END WordPress
+HTACCESS
+}
+
+write_apache_config() {
+    local modules=/usr/lib/apache2/modules module
+    mkdir -p "$work/apache"
+    {
+        cat <<CONF
+ServerRoot /etc/apache2
+ServerName 127.0.0.1
+Listen 127.0.0.1:$port
+PidFile $work/apache/httpd.pid
+DefaultRuntimeDir $work/apache
+Mutex file:$work/apache default
+ErrorLog $work/apache/error.log
+CustomLog $work/apache/access.log "%h %t \"%r\" %>s %b"
+LogLevel warn
+CONF
+        # Debian's modules as it enables them, and mod_rewrite, which WordPress sites turn on.
+        for module in mpm_prefork authz_core authz_host authn_core access_compat alias dir mime \
+            autoindex env setenvif filter deflate rewrite; do
+            echo "LoadModule ${module}_module $modules/mod_$module.so"
+        done
+        echo "LoadModule php_module $(ls "$modules"/libphp*.so | head -n 1)"
+        for module in mpm_prefork mime dir autoindex deflate setenvif; do
+            echo "Include mods-available/$module.conf"
+        done
+        echo "Include $(ls /etc/apache2/mods-available/php*.conf | head -n 1)"
+        cat <<CONF
+DocumentRoot $site_dir
+<Directory />
+	Options FollowSymLinks
+	AllowOverride None
+	Require all denied
+</Directory>
+<Directory $site_dir>
+	Options Indexes FollowSymLinks
+	AllowOverride All
+	Require all granted
+</Directory>
+AccessFileName .htaccess
+<FilesMatch "^\.ht">
+	Require all denied
+</FilesMatch>
+php_admin_value memory_limit $php_memory_limit
+CONF
+    } >"$work/apache/httpd.conf"
+}
+
+start_web_server() {
+    /usr/sbin/apache2 -f "$work/apache/httpd.conf" -DFOREGROUND >>"$work/apache/stdout.log" 2>&1 &
+    started+=($!)
+    for _ in $(seq 100); do
+        curl -s -o /dev/null --max-time 5 "$site/" && return 0
+        sleep 0.2
+    done
+    return 1
+}
+
+start_site() {
+    start_database
+    port=$(free_port)
+    site=http://127.0.0.1:$port
+    cp -rL /usr/share/wordpress "$site_dir" || abort "WordPress is copied"
+    write_wordpress_config
+    wp install "$password" || { show_log "debug log" "$debug_log"; abort "WordPress installs"; }
+    write_apache_config
+    start_web_server || { show_log "Apache" "$work/apache/error.log"; abort "Apache starts on $site"; }
+    local status
+    status=$(fetch "$site/" "$work/home.html")
+    [ "$status" = 200 ] || { show_log "Apache" "$work/apache/error.log"; abort "WordPress answers on $site (got $status)"; }
+    pass "WordPress is installed and answers on $site, served by Apache with mod_php"
+    echo '<?php echo ini_get( "memory_limit" );' >"$site_dir/memory-limit.php"
+    check "PHP runs with a memory limit of $php_memory_limit" \
+        [ "$(curl -sS "$site/memory-limit.php")" = "$php_memory_limit" ]
+    rm -f "$site_dir/memory-limit.php"
+}
