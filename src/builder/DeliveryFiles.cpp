@@ -6,6 +6,7 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
+#include <algorithm>
 
 namespace {
 
@@ -73,19 +74,69 @@ QString decodePercents(const QString& text) {
     return decodeUtf8Lossless(QByteArray::fromPercentEncoding(encodeUtf8Lossless(text)));
 }
 
-// Every stretch of a page that may name a file: quoted texts whole (names may hold blanks),
-// and the words between blanks, quotes, brackets, commas and equals signs (unquoted
-// attributes, url(...), srcset lists).
-QStringList possibleReferences(const QString& html) {
-    static const QRegularExpression quoted(QStringLiteral("\"([^\"<>]*)\"|'([^'<>]*)'"));
-    static const QRegularExpression separators(QStringLiteral("[\\s\"'<>(),=]+"));
-    QStringList found = html.split(separators, Qt::SkipEmptyParts);
-    for (auto it = quoted.globalMatch(html); it.hasNext();) {
-        const QRegularExpressionMatch m = it.next();
-        found << (m.hasCaptured(1) ? m.captured(1) : m.captured(2));
+// Which of the given files a page refers to anywhere: in quoted texts whole (names may hold
+// blanks), and in the words between blanks, quotes, brackets, commas and equals signs (unquoted
+// attributes, url(...), srcset lists). One pass over the page, and most words are turned away by
+// their last segment before any decoding, so large pages stay cheap.
+class PageReferences {
+public:
+    PageReferences(const QString& html, const QSet<QString>& files) : files_(files) {
+        for (const QString& file : files)
+            lastSegments_ << qHash(QStringView(file).mid(file.lastIndexOf(u'/') + 1));
+        if (!files.isEmpty())
+            scan(html);
     }
-    return found;
-}
+
+    bool contains(const QString& file) const { return found_.contains(file); }
+
+private:
+    static bool isSeparator(QChar c) {
+        return c.isSpace() || QStringView(u"\"'<>(),=").contains(c);
+    }
+
+    void scan(const QString& html) {
+        qsizetype wordStart = -1;
+        qsizetype lastQuote[2] = {-1, -1};
+        for (qsizetype i = 0; i <= html.size(); ++i) {
+            const QChar c = i < html.size() ? html.at(i) : QChar(u' ');
+            if (!isSeparator(c)) {
+                if (wordStart < 0)
+                    wordStart = i;
+                continue;
+            }
+            if (wordStart >= 0)
+                consider(QStringView(html).mid(wordStart, i - wordStart));
+            wordStart = -1;
+            const int kind = c == u'"' ? 0 : c == u'\'' ? 1 : -1;
+            if (kind >= 0) {
+                // Every stretch between two neighbouring quotes of a kind, attribute values among
+                // them.
+                if (lastQuote[kind] >= 0)
+                    consider(QStringView(html).mid(lastQuote[kind] + 1, i - lastQuote[kind] - 1));
+                lastQuote[kind] = i;
+            }
+        }
+    }
+
+    void consider(QStringView text) {
+        static constexpr qsizetype kLongestPath = 4096;
+        if (text.isEmpty() || text.size() > kLongestPath)
+            return;
+        // Without these a reference resolves to its own last segment unchanged.
+        const bool encoded = std::any_of(text.begin(), text.end(), [](QChar c) {
+            return c.isSpace() || QStringView(u"&%\\?#").contains(c);
+        });
+        if (!encoded && !lastSegments_.contains(qHash(text.mid(text.lastIndexOf(u'/') + 1))))
+            return;
+        const std::optional<QString> path = ResolvePageReference(text.toString());
+        if (path && files_.contains(*path))
+            found_ << *path;
+    }
+
+    const QSet<QString>& files_;
+    QSet<size_t> lastSegments_; // hashes, so words are turned away without a copy
+    QSet<QString> found_;
+};
 
 QStringList hrefValues(const QString& html) {
     static const QRegularExpression href(
@@ -157,14 +208,14 @@ bool CanBeDeliveryFile(const QString& relativePath) {
 DeliveryChoice DetectDeliveryFiles(const QString& salesPage, const QString& downloadPage,
                                    const QStringList& assets) {
     const QSet<QString> files(assets.cbegin(), assets.cend());
-    QSet<QString> usedBySales;
-    for (const QString& reference : possibleReferences(salesPage)) {
-        const std::optional<QString> path = ResolvePageReference(reference);
-        if (path && files.contains(*path))
-            usedBySales << *path;
+    QSet<QString> candidates;
+    for (const QString& asset : assets) {
+        if (CanBeDeliveryFile(asset))
+            candidates << asset;
     }
+    const PageReferences usedBySales(salesPage, candidates);
     const auto deliverable = [&](const QString& path) {
-        return CanBeDeliveryFile(path) && !usedBySales.contains(path);
+        return candidates.contains(path) && !usedBySales.contains(path);
     };
 
     DeliveryChoice choice;

@@ -170,7 +170,8 @@ return static function ( array $ostrel ) {
 			if ( ! file_exists( $from ) && is_file( $to ) ) {
 				return ''; // another request moved it meanwhile
 			}
-			return $error ? preg_replace( '/^rename\([^)]*\):\s*/', '', $error['message'] ) : 'The file could not be moved.';
+			$reason = $error ? preg_replace( '/^rename\([^)]*\):\s*/', '', $error['message'] ) : 'it could not be moved';
+			return sprintf( '%s, when moving it into %s', $reason, dirname( $to ) );
 		}
 
 		/** Writes what keeps a folder's files from being served or listed; returns '' or why not. */
