@@ -123,7 +123,8 @@ CONF
 }
 
 start_web_server() {
-    /usr/sbin/apache2 -f "$work/apache/httpd.conf" -DFOREGROUND >>"$work/apache/stdout.log" 2>&1 &
+    # A session of its own: stopping, Apache signals its whole process group.
+    setsid /usr/sbin/apache2 -f "$work/apache/httpd.conf" -DFOREGROUND >>"$work/apache/stdout.log" 2>&1 &
     started+=($!)
     for _ in $(seq 100); do
         curl -s -o /dev/null --max-time 5 "$site/" && return 0
