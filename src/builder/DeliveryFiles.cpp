@@ -207,7 +207,6 @@ bool CanBeDeliveryFile(const QString& relativePath) {
 
 DeliveryChoice DetectDeliveryFiles(const QString& salesPage, const QString& downloadPage,
                                    const QStringList& assets) {
-    const QSet<QString> files(assets.cbegin(), assets.cend());
     QSet<QString> candidates;
     for (const QString& asset : assets) {
         if (CanBeDeliveryFile(asset))
@@ -221,13 +220,13 @@ DeliveryChoice DetectDeliveryFiles(const QString& salesPage, const QString& down
     DeliveryChoice choice;
     for (const QString& href : hrefValues(downloadPage)) {
         const std::optional<QString> path = ResolvePageReference(href);
-        if (path && files.contains(*path) && deliverable(*path) && !choice.detected.contains(*path))
+        if (path && deliverable(*path) && !choice.detected.contains(*path))
             choice.detected << *path;
     }
+    // The page folder's listing names each file once.
     const QSet<QString> detected(choice.detected.cbegin(), choice.detected.cend());
     for (const QString& asset : assets) {
-        if (deliverable(asset) && !detected.contains(asset) && !isClutter(asset) &&
-            !choice.others.contains(asset))
+        if (deliverable(asset) && !detected.contains(asset) && !isClutter(asset))
             choice.others << asset;
     }
     return choice;

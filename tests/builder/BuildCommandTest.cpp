@@ -117,19 +117,19 @@ TEST_F(BuildCommandTest, DeliveryFilesAreDetectedOrChosen) {
     struct Case {
         QStringList options;
         int exitCode;
-        QString printed;   // on the error output
-        QString delivered; // the list inside the plugin, one path a line
+        QString printed;      // on the error output
+        QByteArray delivered; // the list inside the plugin
     };
     const QList<Case> cases{
         {{},
          0,
          "(detected; --deliver or --deliver-none to change):\n  files/book.pdf\n",
-         "files/book.pdf"},
+         "\t'files/book.pdf',\n"},
         {{"--deliver", "files/bonus.zip", "--deliver", "./files/book.pdf", "--deliver",
           pages + "/files/bonus.zip"},
          0,
          "(chosen):\n  files/bonus.zip\n  files/book.pdf\n",
-         "files/bonus.zip\nfiles/book.pdf"},
+         "\t'files/bonus.zip',\n\t'files/book.pdf',\n"},
         {{"--deliver-none"}, 0, "none; every file of the plugin stays public", ""},
         {{"--deliver", "files/missing.pdf"}, 1, "\"files/missing.pdf\" is not a file", {}},
         {{"--deliver", "../program/plugintemplatepro/plugin.php"},
@@ -150,15 +150,8 @@ TEST_F(BuildCommandTest, DeliveryFilesAreDetectedOrChosen) {
         }
         TempFolder unpacked;
         ASSERT_TRUE(extractArchive(defaultArchive(), unpacked.path()));
-        QProcess php;
-        php.start(
-            QStringLiteral("php"),
-            {QStringLiteral("-r"),
-             QStringLiteral("define('ABSPATH', '/'); echo implode(\"\\n\", require $argv[1]);"),
-             unpacked / QStringLiteral("p1/modules/delivery.php")});
-        if (!php.waitForFinished(30000))
-            GTEST_SKIP() << "php is not installed";
-        EXPECT_EQ(QString::fromUtf8(php.readAllStandardOutput()), c.delivered);
+        EXPECT_TRUE(readBytes(unpacked / QStringLiteral("p1/modules/delivery.php"))
+                        .endsWith("return array(\n" + c.delivered + ");\n"));
     }
 }
 

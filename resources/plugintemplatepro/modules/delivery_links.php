@@ -105,17 +105,16 @@ return static function ( array $ostrel, $store ) {
 			if ( ! isset( $_GET[ $arg ] ) ) {
 				return;
 			}
-			$value  = is_string( $_GET[ $arg ] ) ? wp_unslash( $_GET[ $arg ] ) : '';
-			$number = $this->verify( $value );
-			if ( null === $number ) {
+			$path = $this->verify( is_string( $_GET[ $arg ] ) ? wp_unslash( $_GET[ $arg ] ) : '' );
+			$file = null === $path ? '' : $this->source( $path );
+			if ( '' === $file ) {
 				$this->refuse();
 			}
-			$path = $this->store->files()[ $number ];
-			$this->stream( $this->source( $path ), $path );
+			$this->stream( $file, $path );
 			exit;
 		}
 
-		/** The file number a link names when its signature holds and it has not expired. */
+		/** The delivery file a link names when its signature holds and it has not expired. */
 		private function verify( $value ) {
 			if ( ! preg_match( '/^(\d{1,6})\.(\d{1,12})\.([0-9a-f]{64})$/', $value, $m ) ) {
 				return null;
@@ -127,7 +126,7 @@ return static function ( array $ostrel, $store ) {
 				|| (int) $m[2] < time() ) {
 				return null;
 			}
-			return '' !== $this->source( $files[ $number ] ) ? $number : null;
+			return $files[ $number ];
 		}
 
 		/** The file to send: its private copy, or while it could not be moved, the public one. */

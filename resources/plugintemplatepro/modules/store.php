@@ -44,13 +44,20 @@ return static function ( array $ostrel ) {
 		}
 
 		/**
-		 * Files that could not be made private, with the reason for each.
+		 * Files that could not be made private and are still in the plugin's folder, with the
+		 * reason for each.
 		 *
 		 * @return array<string, string>
 		 */
 		public function problems() {
 			$problems = get_option( $this->ostrel['problems_option'], array() );
-			return is_array( $problems ) ? $problems : array();
+			return array_filter(
+				is_array( $problems ) ? $problems : array(),
+				function ( $path ) {
+					return is_file( $this->public_path( $path ) );
+				},
+				ARRAY_FILTER_USE_KEY
+			);
 		}
 
 		/**
@@ -70,15 +77,17 @@ return static function ( array $ostrel ) {
 					}
 				}
 			}
-			$problems = array();
-			if ( $found ) {
-				$dir = $this->ensure();
-				foreach ( $found as $path => $kind ) {
-					$problems[ $path ] = is_wp_error( $dir ) ? $dir->get_error_message()
-						: $this->move( $this->public_path( $path ), $dir, $kind . '/' . $path );
-				}
-				$problems = array_filter( $problems );
+			// Most requests end here, without asking the database anything.
+			if ( ! $found ) {
+				return;
 			}
+			$dir      = $this->ensure();
+			$problems = array();
+			foreach ( $found as $path => $kind ) {
+				$problems[ $path ] = is_wp_error( $dir ) ? $dir->get_error_message()
+					: $this->move( $this->public_path( $path ), $dir, $kind . '/' . $path );
+			}
+			$problems = array_filter( $problems );
 			if ( $problems !== $this->problems() ) {
 				if ( $problems ) {
 					update_option( $this->ostrel['problems_option'], $problems, false );
