@@ -1,5 +1,7 @@
 #include "Archiver.h"
 
+#include "util/FsPath.h"
+#include "util/TextFile.h"
 #include "util/services/Launcher.h"
 
 #include <QFile>
@@ -9,17 +11,22 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
 
 namespace {
 
-QString unusedPartName(const QString& archivePath) {
-    const QFileInfo final(archivePath);
+// A short name, so that no archive name can make it too long for the file system.
+QString unusedPartName(const fs::path& folder) {
     for (;;) {
         const QString candidate =
-            final.absolutePath() + QStringLiteral("/.") + final.fileName() +
-            QStringLiteral(".%1.part")
+            QStringLiteral(".archive.%1.part")
                 .arg(QRandomGenerator::global()->generate(), 8, 16, QLatin1Char('0'));
-        if (!QFileInfo::exists(candidate))
+        std::error_code ec;
+        if (!fs::exists(fs::symlink_status(folder / toFsPath(candidate), ec)))
             return candidate;
     }
 }
@@ -31,6 +38,32 @@ QString lastLines(const QString& output, int count) {
     lines.removeAll(QString());
     return lines.mid(qMax(0, lines.size() - count)).join(QLatin1Char(' '));
 }
+
+// The launcher hands the working folder to the system through an encoding that changes bytes
+// that are not UTF-8; such a folder is given as this process's descriptor of it instead, which
+// the archiver enters all the same.
+class WorkingFolder {
+public:
+    explicit WorkingFolder(const QString& folder) : name_(folder) {
+        const QByteArray bytes = encodeUtf8Lossless(folder);
+        if (QFile::encodeName(folder) == bytes)
+            return;
+        fd_ = ::open(bytes.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+        if (fd_ >= 0)
+            name_ = QStringLiteral("/proc/%1/fd/%2").arg(::getpid()).arg(fd_);
+    }
+    ~WorkingFolder() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    WorkingFolder(const WorkingFolder&) = delete;
+    WorkingFolder& operator=(const WorkingFolder&) = delete;
+    const QString& name() const { return name_; }
+
+private:
+    QString name_;
+    int fd_ = -1;
+};
 
 } // namespace
 
@@ -53,16 +86,20 @@ void Archiver::pack(const QString& parentFolder, const QString& folderName,
                                         "search path.")
                              .arg(programFolder_)};
 
-    const QString part = unusedPartName(archivePath);
-    // The folder is named relative to its parent so the archive holds it at the top; no -r, and
+    const fs::path parent = toFsPath(parentFolder);
+    const QString partName = unusedPartName(parent);
+    const fs::path part = parent / toFsPath(partName);
+    // Both named relative to the parent, so the archive holds the folder at its top; no -r, and
     // "--" so that names starting with a dash stay names.
+    const WorkingFolder workingFolder(parentFolder);
     const Launcher::Outcome outcome = launcher_.runAndWait(
         archiver,
-        {QStringLiteral("a"), QStringLiteral("-tzip"), QStringLiteral("--"), part, folderName},
-        parentFolder);
+        {QStringLiteral("a"), QStringLiteral("-tzip"), QStringLiteral("--"), partName, folderName},
+        workingFolder.name());
 
     auto failWith = [&](int number, const QString& why) {
-        QFile::remove(part);
+        std::error_code ignored;
+        fs::remove(part, ignored);
         throw BuildError{number,
                          QStringLiteral("Packing %1 into %2 failed: %3")
                              .arg(parentFolder + QLatin1Char('/') + folderName, archivePath, why)};
@@ -76,9 +113,11 @@ void Archiver::pack(const QString& parentFolder, const QString& folderName,
                      .arg(outcome.exitCode)
                      .arg(outcome.errorText, lastLines(outcome.output, 3))
                      .trimmed());
-    if (!QFileInfo(part).isFile())
+    std::error_code ec;
+    if (!fs::is_regular_file(fs::symlink_status(part, ec)))
         failWith(ENOENT, QStringLiteral("7za made no archive."));
-    if (std::rename(QFile::encodeName(part).constData(),
-                    QFile::encodeName(archivePath).constData()) != 0)
-        failWith(errno, QString::fromLocal8Bit(std::strerror(errno)));
+    if (std::rename(part.c_str(), toFsPath(archivePath).c_str()) != 0) {
+        const int error = errno;
+        failWith(error, QString::fromLocal8Bit(std::strerror(error)));
+    }
 }

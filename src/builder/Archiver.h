@@ -7,7 +7,8 @@
 class Launcher;
 
 // Packs a folder into a ZIP archive with the 7za archiver. The archive is written under a
-// temporary name beside its final one and takes that name only once it is complete.
+// temporary name in the packed folder's parent and takes its final name only once it is
+// complete.
 class Archiver {
 public:
     Archiver(Launcher& launcher, QString programFolder);
@@ -16,7 +17,9 @@ public:
     QString findArchiver() const;
 
     // Packs parentFolder/folderName into archivePath, so the archive holds exactly that one
-    // folder at its top. Throws BuildError; on failure an existing archive stays as it was.
+    // folder at its top. parentFolder must lie on archivePath's file system, so the finished
+    // archive is renamed into place at once. Throws BuildError; on failure an existing archive
+    // stays as it was.
     void pack(const QString& parentFolder, const QString& folderName, const QString& archivePath);
 
 private:

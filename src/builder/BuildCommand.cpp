@@ -6,13 +6,16 @@
 #include "util/FileError.h"
 #include "util/FsPath.h"
 #include "util/HelperOps.h"
+#include "util/PageEncoding.h"
 #include "util/ProgramFolder.h"
 #include "util/RecurseFiles.h"
 #include "util/TextFile.h"
 
 #include <QCommandLineParser>
-#include <QDir>
-#include <QFileInfo>
+#include <QFileDevice>
+#include <filesystem>
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -44,7 +47,8 @@ const QList<Option>& options() {
         {QStringLiteral("template"), QStringLiteral("DIR"),
          QStringLiteral("Plugin template (default: plugintemplatepro beside the program).")},
         {QStringLiteral("output"), QStringLiteral("DIR"),
-         QStringLiteral("Output folder (default: output beside the program).")},
+         QStringLiteral("Output folder (default: output beside the program). The build works "
+                        "in a hidden .ostrel-build-* folder there and leaves only the archive.")},
     };
     return list;
 }
@@ -55,28 +59,53 @@ const QStringList kRequired{QStringLiteral("pages"),      QStringLiteral("front"
                             QStringLiteral("version"),    QStringLiteral("author"),
                             QStringLiteral("author-uri"), QStringLiteral("license")};
 
+// Paths are worked out on the file system's bytes, so names that are not UTF-8 stay as given.
 QString absolute(const QString& path) {
-    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+    if (path.isEmpty())
+        return path;
+    std::error_code ec;
+    fs::path full = fs::absolute(toFsPath(path), ec).lexically_normal();
+    if (!full.has_filename() && full != full.root_path())
+        full = full.parent_path();
+    return fromFsPath(full);
+}
+
+QString inFolder(const QString& folder, const QString& path) {
+    return absolute(fromFsPath(toFsPath(folder) / toFsPath(path)));
 }
 
 // "./files/a.pdf" and the file's full path both name files/a.pdf; what lies outside the folder is
 // kept as given, for the check to refuse.
 QString relativeToFolder(const QString& path, const QString& folder) {
-    const QString full = QDir::cleanPath(QDir(folder).absoluteFilePath(path));
+    const QString full = inFolder(folder, path);
     return full.startsWith(folder + QLatin1Char('/')) ? full.mid(folder.size() + 1) : path;
+}
+
+// Text goes out as the bytes it was decoded from: a path that is not UTF-8 is printed as the
+// file system names it.
+void print(QTextStream& stream, const QString& text) {
+    QIODevice* device = stream.device();
+    if (!device) {
+        stream << text;
+        return;
+    }
+    stream.flush();
+    device->write(encodeUtf8Lossless(text));
+    if (auto* file = qobject_cast<QFileDevice*>(device))
+        file->flush();
 }
 
 void printDeliveryFiles(QTextStream& err, const QStringList& files, bool chosen) {
     if (files.isEmpty()) {
-        err << "ostrel-build: protected delivery files: none; every file of the plugin stays "
-               "public.\n";
+        print(err, QStringLiteral("ostrel-build: protected delivery files: none; every file of "
+                                  "the plugin stays public.\n"));
         return;
     }
-    err << (chosen ? "ostrel-build: protected delivery files (chosen):\n"
-                   : "ostrel-build: protected delivery files (detected; --deliver or "
-                     "--deliver-none to change):\n");
+    print(err, chosen ? QStringLiteral("ostrel-build: protected delivery files (chosen):\n")
+                      : QStringLiteral("ostrel-build: protected delivery files (detected; "
+                                       "--deliver or --deliver-none to change):\n"));
     for (const QString& file : files)
-        err << "  " << file << "\n";
+        print(err, QStringLiteral("  ") + file + QLatin1Char('\n'));
 }
 
 } // namespace
@@ -87,7 +116,7 @@ int RunBuildCommand(const QStringList& arguments, const QString& programFolder, 
     parser.setApplicationDescription(QStringLiteral(
         "Builds a WordPress plugin archive from a folder of pages, as Ostrel's \"Create Plugin\" "
         "does, and prints the archive's path. The protected delivery files are listed on the "
-        "error output."));
+        "error output. Quote values that hold spaces: a stray word is an error."));
     parser.addHelpOption();
     for (const Option& o : options())
         parser.addOption(QCommandLineOption(o.name, o.help, o.valueName));
@@ -113,6 +142,13 @@ int RunBuildCommand(const QStringList& arguments, const QString& programFolder, 
         out << parser.helpText();
         return 0;
     }
+    // An unquoted value's second word would otherwise be dropped without a word.
+    if (!parser.positionalArguments().isEmpty()) {
+        print(err, QStringLiteral("ostrel-build: unexpected argument: %1\n")
+                       .arg(parser.positionalArguments().first()));
+        err << parser.helpText();
+        return 2;
+    }
     for (const QString& name : kRequired) {
         if (!parser.isSet(name)) {
             err << "ostrel-build: --" << name << " is required (see --help)\n";
@@ -135,9 +171,8 @@ int RunBuildCommand(const QStringList& arguments, const QString& programFolder, 
         absolute(parser.isSet(QStringLiteral("output")) ? parser.value(QStringLiteral("output"))
                                                         : program.outputFolder());
     r.programFolder = program.path();
-    r.frontPage = absolute(QDir(r.pagesFolder).filePath(parser.value(QStringLiteral("front"))));
-    r.downloadPage =
-        absolute(QDir(r.pagesFolder).filePath(parser.value(QStringLiteral("download"))));
+    r.frontPage = inFolder(r.pagesFolder, parser.value(QStringLiteral("front")));
+    r.downloadPage = inFolder(r.pagesFolder, parser.value(QStringLiteral("download")));
     r.details = {
         parser.value(QStringLiteral("name")),        parser.value(QStringLiteral("uri")),
         parser.value(QStringLiteral("description")), parser.value(QStringLiteral("version")),
@@ -148,12 +183,14 @@ int RunBuildCommand(const QStringList& arguments, const QString& programFolder, 
                          : QStringLiteral("p%1%2").arg(RandomNumber(999)).arg(RandomNumber(999));
 
     auto fail = [&](const QString& message) {
-        err << "ostrel-build: " << message << "\n";
+        print(err, QStringLiteral("ostrel-build: ") + message + QLatin1Char('\n'));
         return 1;
     };
-    if (!QFileInfo(r.pagesFolder).isDir())
+    std::error_code ec;
+    if (!fs::is_directory(toFsPath(r.pagesFolder), ec))
         return fail(QStringLiteral("%1 is not a folder.").arg(r.pagesFolder));
-    if (isSameOrInside(r.outputFolder, r.pagesFolder))
+    // Where the output leads counts: a link into the pages would put the build there.
+    if (leadsSameOrInside(r.outputFolder, r.pagesFolder))
         return fail(QStringLiteral("The output folder %1 must not lie inside the pages folder.")
                         .arg(r.outputFolder));
     const QString problem = FindRequestProblem(r.details, r.pluginPrefix);
@@ -166,15 +203,16 @@ int RunBuildCommand(const QStringList& arguments, const QString& programFolder, 
         if (!isSameOrInside(*paths[i], r.pagesFolder))
             return fail(QStringLiteral("%1 does not lie in %2.").arg(*paths[i], r.pagesFolder));
         try {
-            pages[i] = LoadTextFromFile(*paths[i]);
+            pages[i] = LoadPageFromFile(*paths[i]);
         } catch (const FileError& error) {
             return fail(error.description());
         }
     }
     const QString missing = MissingTags(pages[0], pages[1]);
     if (!missing.isEmpty())
-        err << "ostrel-build: warning: these tags are not present in your pages: "
-            << missing.simplified() << "\n";
+        print(err, QStringLiteral("ostrel-build: warning: these tags are not present in your "
+                                  "pages: ") +
+                       missing.simplified() + QLatin1Char('\n'));
 
     if (chosen) {
         for (const QString& given : parser.values(QStringLiteral("deliver")))
@@ -192,14 +230,16 @@ int RunBuildCommand(const QStringList& arguments, const QString& programFolder, 
     // alone, for scripts.
     printDeliveryFiles(err, r.deliveryFiles, chosen);
 
-    if (!QDir().mkpath(r.outputFolder))
+    fs::create_directories(toFsPath(r.outputFolder), ec);
+    if (ec)
         return fail(QStringLiteral("Cannot create the output folder %1.").arg(r.outputFolder));
     const QString archive = ArchivePath(r);
-    if (QFileInfo::exists(archive) && !parser.isSet(QStringLiteral("yes")))
+    if (fs::exists(fs::symlink_status(toFsPath(archive), ec)) &&
+        !parser.isSet(QStringLiteral("yes")))
         return fail(QStringLiteral("%1 exists already; pass --yes to replace it.").arg(archive));
 
     try {
-        out << PluginBuilder(launcher).build(r) << "\n";
+        print(out, PluginBuilder(launcher).build(r) + QLatin1Char('\n'));
     } catch (const BuildError& error) {
         return fail(error.message());
     }

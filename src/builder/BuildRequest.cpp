@@ -1,5 +1,7 @@
 #include "BuildRequest.h"
 
+#include "util/TextFile.h"
+
 #include <QList>
 #include <QRegularExpression>
 
@@ -59,6 +61,13 @@ QString FindRequestProblem(const PluginDetails& details, const QString& pluginPr
         return QStringLiteral("The plugin name \"%1\" cannot name the plugin's archive. Please use "
                               "letters, numbers and spaces.")
             .arg(details.name);
+    const qsizetype archiveBytes =
+        encodeUtf8Lossless(ArchiveBaseName(details.name) + QStringLiteral(".zip")).size();
+    if (archiveBytes > kFileNameMaxBytes)
+        return QStringLiteral("The plugin name is too long: the archive's name would take %1 "
+                              "bytes, and a file name may take at most %2. Please shorten it.")
+            .arg(archiveBytes)
+            .arg(kFileNameMaxBytes);
     QList<Field> headerFields = requiredFields();
     headerFields << Field{&PluginDetails::license, QStringLiteral("License")};
     for (const Field& field : headerFields) {

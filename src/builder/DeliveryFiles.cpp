@@ -1,12 +1,13 @@
 #include "DeliveryFiles.h"
 
+#include "util/FsPath.h"
 #include "util/TextFile.h"
 
-#include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
 #include <algorithm>
+#include <filesystem>
 
 namespace {
 
@@ -238,7 +239,8 @@ QString FindDeliveryProblem(const QString& pagesFolder, const QStringList& deliv
             return QStringLiteral("The delivery file \"%1\" must be given by its path inside the "
                                   "pages folder, such as files/guide.pdf.")
                 .arg(file);
-        if (!QFileInfo(pagesFolder + QLatin1Char('/') + file).isFile())
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(toFsPath(pagesFolder + QLatin1Char('/') + file), ec))
             return QStringLiteral("The delivery file \"%1\" is not a file in the pages folder %2.")
                 .arg(file, pagesFolder);
     }

@@ -1,10 +1,10 @@
 #include "PageConversion.h"
 
 #include "util/HelperOps.h"
+#include "util/PageEncoding.h"
 #include "util/TextFile.h"
 #include "util/Utf8Writer.h"
 
-#include <QFile>
 #include <QHash>
 #include <QSet>
 #include <algorithm>
@@ -193,13 +193,14 @@ QString ReplacePageTags(const QString& text, const PageTags& tags) {
 
 void ConvertPage(const QString& pagePath, const PageTags& tags, const QStringList& assets,
                  const QString& pluginPrefix, const QString& outputPath) {
-    QString workingText = LoadTextFromFile(pagePath);
+    // Read as the browser shows the page; the template is served as UTF-8 whatever it declares.
+    QString workingText = LoadPageFromFile(pagePath);
     workingText = RewriteAssetPaths(workingText, assets, AssetUrlPrefix(pluginPrefix));
     Pause(1);
     workingText = ReplacePageTags(workingText, tags);
 
     // An earlier output goes first, so a shorter text never leaves old bytes behind.
-    if (PathExists(outputPath, false) && ::unlink(QFile::encodeName(outputPath).constData()) != 0)
+    if (PathExists(outputPath, false) && ::unlink(encodeUtf8Lossless(outputPath).constData()) != 0)
         throw FileError::fromErrno(errno, QStringLiteral("Cannot delete"), outputPath);
     const int file = OpenFileForAppend(outputPath);
     try {

@@ -8,10 +8,11 @@
 
 class Launcher;
 
-// Builds a plugin archive from a request: a fresh plugin folder in the output folder from the
-// template and the pages folder, the two pages converted, the template personalised, the list of
-// delivery files written, every folder kept from being listed, the folder packed and then
-// removed. Widgets play no part in it.
+// Builds a plugin archive from a request: the plugin folder made afresh in a staging folder of
+// the build's own inside the output folder, from the template and the pages folder; the two
+// pages converted, the template personalised, the list of delivery files written, every folder
+// kept from being listed; the folder packed, and the staging folder removed. Nothing else in the
+// output folder is touched but the archive. Widgets play no part in it.
 class PluginBuilder {
 public:
     explicit PluginBuilder(Launcher& launcher);
@@ -24,11 +25,12 @@ public:
     const QStringList& assets() const { return assets_; }
 
 private:
+    void checkRequest(const BuildRequest& request) const;
     void checkTemplate(const BuildRequest& request) const;
-    void assemblePluginFolder(const BuildRequest& request);
-    void convertPages(const BuildRequest& request) const;
-    void personaliseTemplate(const BuildRequest& request) const;
-    void writeDeliveryLists(const BuildRequest& request) const;
+    void assemblePluginFolder(const BuildRequest& request, const QString& plugin);
+    void convertPages(const BuildRequest& request, const QString& plugin) const;
+    void personaliseTemplate(const BuildRequest& request, const QString& plugin) const;
+    void writeDeliveryLists(const BuildRequest& request, const QString& plugin) const;
 
     Launcher& launcher_;
     QStringList assets_;

@@ -1,5 +1,6 @@
 #include "PluginHeader.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 
 QString BuildPluginHeader(const QString& name, const QString& uri, const QString& description,
@@ -7,13 +8,13 @@ QString BuildPluginHeader(const QString& name, const QString& uri, const QString
                           const QString& license) {
     return QStringList{QStringLiteral("<?php"),
                        QStringLiteral("/*"),
-                       QStringLiteral("Plugin Name: ") + name,
-                       QStringLiteral("Plugin URI: ") + uri,
-                       QStringLiteral("Description: ") + description,
-                       QStringLiteral("Version: ") + version,
-                       QStringLiteral("Author: ") + author,
-                       QStringLiteral("Author URI: ") + authorUri,
-                       QStringLiteral("License: ") + license,
+                       QStringLiteral("Plugin Name: ") + OneLine(name),
+                       QStringLiteral("Plugin URI: ") + OneLine(uri),
+                       QStringLiteral("Description: ") + OneLine(description),
+                       QStringLiteral("Version: ") + OneLine(version),
+                       QStringLiteral("Author: ") + OneLine(author),
+                       QStringLiteral("Author URI: ") + OneLine(authorUri),
+                       QStringLiteral("License: ") + OneLine(license),
                        QStringLiteral("*/"),
                        QStringLiteral("?>")}
         .join(QStringLiteral("\r\n"));
@@ -22,4 +23,9 @@ QString BuildPluginHeader(const QString& name, const QString& uri, const QString
 QString BuildPluginHeader(const PluginDetails& d) {
     return BuildPluginHeader(d.name, d.uri, d.description, d.version, d.author, d.authorUri,
                              d.license);
+}
+
+QString OneLine(const QString& value) {
+    static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
+    return QString(value).replace(lineBreak, QStringLiteral(" "));
 }

@@ -1,8 +1,11 @@
 #include "TemplatePersonaliser.h"
 
 #include "PluginHeader.h"
+#include "util/FsPath.h"
 #include "util/HelperOps.h"
 #include "util/TextFile.h"
+
+#include <filesystem>
 
 const QList<TemplateFile>& PersonalisedTemplateFiles() {
     static const QList<TemplateFile> files{
@@ -21,7 +24,7 @@ QString PersonaliseTemplateText(const QString& text, const QString& pluginPrefix
     QString result = ReplaceText(text, QStringLiteral("#prefix#"), pluginPrefix);
     if (details) {
         result = ReplaceText(result, QStringLiteral("#header#"), BuildPluginHeader(*details));
-        result = ReplaceText(result, QStringLiteral("#menuname#"), details->name);
+        result = ReplaceText(result, QStringLiteral("#menuname#"), OneLine(details->name));
     }
     return ReplaceText(result, QStringLiteral("?>\r\n"), QStringLiteral("?>"));
 }
@@ -29,7 +32,8 @@ QString PersonaliseTemplateText(const QString& text, const QString& pluginPrefix
 void PersonaliseTemplateFile(const QString& pluginFolder, const TemplateFile& file,
                              const QString& pluginPrefix, const PluginDetails& details) {
     const QString path = pluginFolder + QLatin1Char('/') + file.relativePath;
-    if (!file.required && !FileExists(path, false))
+    std::error_code ec;
+    if (!file.required && !std::filesystem::is_regular_file(toFsPath(path), ec))
         return;
     const QString text = LoadTextFromFile(path);
     SaveTextToFile(

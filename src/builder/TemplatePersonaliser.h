@@ -14,7 +14,8 @@ struct TemplateFile {
 const QList<TemplateFile>& PersonalisedTemplateFiles();
 
 // The placeholders of a template text filled in: the identifier everywhere, the header and the
-// menu name where details are given, and the line break after each PHP closing tag dropped.
+// menu name where details are given (each value on one line), and the line break after each
+// PHP closing tag dropped.
 QString PersonaliseTemplateText(const QString& text, const QString& pluginPrefix,
                                 const PluginDetails* details);
 

@@ -3,8 +3,8 @@
 #include "DeliveryFiles.h"
 #include "PluginBuilder.h"
 #include "util/HelperOps.h"
+#include "util/PageEncoding.h"
 #include "util/RecurseFiles.h"
-#include "util/TextFile.h"
 #include "util/services/Launcher.h"
 #include "util/services/MessageBoxService.h"
 
@@ -135,7 +135,7 @@ void frmConvert::LoadDeliveryFiles() {
         const QString work = programFolder_.workFolder();
         QStringList assets;
         RecurseFiles(work, work, assets);
-        choice = DetectDeliveryFiles(LoadTextFromFile(frontPage_), LoadTextFromFile(downloadPage_),
+        choice = DetectDeliveryFiles(LoadPageFromFile(frontPage_), LoadPageFromFile(downloadPage_),
                                      assets);
     } catch (const FileError&) {
         // A page that cannot be read stops the build with its own message.

@@ -40,15 +40,16 @@ public:
     void copyTree(const fs::path& from, const fs::path& to) {
         FileId id{};
         if (!idOf(from, id))
-            return note(from, systemMessage(errno));
+            return noteErrno(from, errno);
         if (isAncestor(id))
-            return note(from, QStringLiteral("folder leads back into a folder being copied"));
+            return note(from, QStringLiteral("folder leads back into a folder being copied"),
+                        ELOOP);
         ancestors_.push_back(id);
         std::error_code ec;
         for (fs::directory_iterator it(from, ec), end; !ec && it != end; it.increment(ec))
             copyEntry(it->path(), to / it->path().filename());
         if (ec)
-            note(from, QString::fromLocal8Bit(ec.message().c_str()));
+            noteErrno(from, ec.value());
         ancestors_.pop_back();
     }
 
@@ -56,25 +57,29 @@ private:
     void copyEntry(const fs::path& from, const fs::path& to) {
         struct stat own {};
         if (::lstat(from.c_str(), &own) != 0)
-            return note(from, systemMessage(errno));
+            return noteErrno(from, errno);
         struct stat target = own;
-        if (S_ISLNK(own.st_mode) && ::stat(from.c_str(), &target) != 0)
-            return note(from, QStringLiteral("link leads nowhere (%1)").arg(systemMessage(errno)));
+        if (S_ISLNK(own.st_mode) && ::stat(from.c_str(), &target) != 0) {
+            const int error = errno;
+            return note(from, QStringLiteral("link leads nowhere (%1)").arg(systemMessage(error)),
+                        error);
+        }
 
         if (S_ISREG(target.st_mode))
             return copyFile(from, to, target);
         if (!S_ISDIR(target.st_mode))
-            return note(from, QStringLiteral("not a regular file or folder"));
+            return note(from, QStringLiteral("not a regular file or folder"), ENOTSUP);
         if (FileId{target.st_dev, target.st_ino} == destination_)
             return; // the destination inside the source: never copy it into itself
         if (S_ISLNK(own.st_mode) && linkContainsItself(from))
-            return note(from, QStringLiteral("link leads back into a folder being copied"));
+            return note(from, QStringLiteral("link leads back into a folder being copied"), ELOOP);
 
         std::error_code ec;
         fs::create_directory(to, ec);
-        if (ec || !fs::is_directory(fs::symlink_status(to, ec)))
-            return note(to, ec ? QString::fromLocal8Bit(ec.message().c_str())
-                               : QStringLiteral("cannot create the folder"));
+        if (ec)
+            return noteErrno(to, ec.value());
+        if (!fs::is_directory(fs::symlink_status(to, ec)))
+            return note(to, QStringLiteral("cannot create the folder"), ENOTDIR);
         copyTree(from, to);
     }
 
@@ -95,21 +100,21 @@ private:
 
         const int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
         if (in < 0)
-            return note(from, systemMessage(errno));
+            return noteErrno(from, errno);
         const int out = ::open(to.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC,
                                (mode & 0777) | S_IWUSR | S_IRUSR);
         if (out < 0) {
             const int error = errno;
             ::close(in);
-            return note(to, systemMessage(error));
+            return noteErrno(to, error);
         }
         const int error = pump(in, out, size);
         ::close(in);
         if (::close(out) != 0 && error == 0)
-            return note(to, systemMessage(errno));
+            return noteErrno(to, errno);
         if (error != 0) {
             ::unlink(to.c_str()); // no truncated copy left behind
-            note(from, systemMessage(error));
+            noteErrno(from, error);
         }
     }
 
@@ -156,8 +161,13 @@ private:
         }
     }
 
-    void note(const fs::path& path, const QString& reason) {
+    void note(const fs::path& path, const QString& reason, int errnoValue) {
         report_.failures << QStringLiteral("%1: %2").arg(fromFsPath(path), reason);
+        if (report_.firstError == 0)
+            report_.firstError = errnoValue;
+    }
+    void noteErrno(const fs::path& path, int errnoValue) {
+        note(path, systemMessage(errnoValue), errnoValue);
     }
 
     CopyReport& report_;
@@ -172,22 +182,22 @@ CopyReport CopyFolder(const QString& source, const QString& destination) {
     const fs::path from = toFsPath(source);
     const fs::path to = toFsPath(destination);
     std::error_code ec;
-    if (!fs::is_directory(from, ec)) {
-        report.failures << QStringLiteral("%1: not a folder").arg(source);
+    auto fail = [&](const QString& path, const QString& reason, int errnoValue) {
+        report.failures << QStringLiteral("%1: %2").arg(path, reason);
+        report.firstError = errnoValue;
         return report;
-    }
+    };
+    if (!fs::is_directory(from, ec))
+        return fail(source, QStringLiteral("not a folder"),
+                    ec ? ec.value() : (fs::exists(from, ec) ? ENOTDIR : ENOENT));
     fs::create_directories(to, ec);
     FileId destinationId{};
-    if (ec || !idOf(to, destinationId)) {
-        report.failures << QStringLiteral("%1: %2").arg(
-            destination, ec ? QString::fromLocal8Bit(ec.message().c_str()) : systemMessage(errno));
-        return report;
-    }
+    const int error = ec ? ec.value() : (idOf(to, destinationId) ? 0 : errno);
+    if (error != 0)
+        return fail(destination, systemMessage(error), error);
     FileId sourceId{};
-    if (idOf(from, sourceId) && sourceId == destinationId) {
-        report.failures << QStringLiteral("%1: cannot be copied onto itself").arg(source);
-        return report;
-    }
+    if (idOf(from, sourceId) && sourceId == destinationId)
+        return fail(source, QStringLiteral("cannot be copied onto itself"), EINVAL);
     FolderCopier(report, destinationId).copyTree(from, to);
     return report;
 }

@@ -6,6 +6,7 @@
 // What a folder copy could not bring over, one line per item: its path and the reason.
 struct CopyReport {
     QStringList failures;
+    int firstError = 0; // the errno of the first failure
     bool ok() const { return failures.isEmpty(); }
 };
 

@@ -1,21 +1,37 @@
 #include "FsPath.h"
 
-#include <QFile>
+#include "TextFile.h"
 
-std::filesystem::path toFsPath(const QString& path) {
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
-}
+namespace fs = std::filesystem;
 
-QString fromFsPath(const std::filesystem::path& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path.native()));
-}
+namespace {
 
-bool linkContainsItself(const std::filesystem::path& link) {
+fs::path resolved(const QString& path) {
     std::error_code ec;
-    const auto target = std::filesystem::canonical(link, ec);
+    fs::path result = fs::weakly_canonical(fs::absolute(toFsPath(path), ec), ec);
+    if (ec)
+        result = fs::absolute(toFsPath(path), ec).lexically_normal();
+    if (!result.has_filename() && result != result.root_path())
+        result = result.parent_path();
+    return result;
+}
+
+} // namespace
+
+fs::path toFsPath(const QString& path) {
+    return fs::path(encodeUtf8Lossless(path).toStdString());
+}
+
+QString fromFsPath(const fs::path& path) {
+    return decodeUtf8Lossless(QByteArray::fromStdString(path.native()));
+}
+
+bool linkContainsItself(const fs::path& link) {
+    std::error_code ec;
+    const auto target = fs::canonical(link, ec);
     if (ec)
         return true;
-    const auto here = std::filesystem::canonical(link.parent_path(), ec);
+    const auto here = fs::canonical(link.parent_path(), ec);
     if (ec)
         return true;
     auto h = here.begin();
@@ -29,4 +45,14 @@ bool isSameOrInside(const QString& inner, const QString& outer) {
     if (inner == outer || outer == QLatin1String("/"))
         return true;
     return inner.startsWith(outer + QLatin1Char('/'));
+}
+
+bool leadsSameOrInside(const QString& inner, const QString& outer) {
+    const fs::path in = resolved(inner);
+    const fs::path out = resolved(outer);
+    auto i = in.begin();
+    for (auto o = out.begin(); o != out.end(); ++o, ++i)
+        if (i == in.end() || *i != *o)
+            return false;
+    return true;
 }

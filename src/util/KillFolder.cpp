@@ -38,18 +38,21 @@ bool listEntries(const fs::path& folder, std::vector<fs::path>& files,
     return !ec;
 }
 
-bool removeOne(const fs::path& path, const fs::path& parent, std::error_code& ec) {
+// The parent is loosened only when it lies inside the folder being deleted; the folder that
+// holds that one keeps its permissions.
+bool removeOne(const fs::path& path, const fs::path* parentToLoosen, std::error_code& ec) {
     if (fs::remove(path, ec))
         return true;
-    if (ec == std::errc::permission_denied || ec == std::errc::operation_not_permitted) {
-        allowOwnerToEmpty(parent);
+    if (parentToLoosen &&
+        (ec == std::errc::permission_denied || ec == std::errc::operation_not_permitted)) {
+        allowOwnerToEmpty(*parentToLoosen);
         ec.clear();
         return fs::remove(path, ec);
     }
     return false;
 }
 
-bool killTree(const fs::path& folder, QString* failure) {
+bool killTree(const fs::path& folder, const fs::path* parentToLoosen, QString* failure) {
     std::vector<fs::path> files, folders;
     std::error_code ec;
     if (!listEntries(folder, files, folders, ec)) {
@@ -58,14 +61,14 @@ bool killTree(const fs::path& folder, QString* failure) {
             return fail(failure, QStringLiteral("Cannot list"), folder, ec);
     }
     for (const fs::path& file : files) {
-        if (!removeOne(file, folder, ec))
+        if (!removeOne(file, &folder, ec))
             return fail(failure, QStringLiteral("Cannot delete"), file, ec);
     }
     for (const fs::path& sub : folders) {
-        if (!killTree(sub, failure))
+        if (!killTree(sub, &folder, failure))
             return false;
     }
-    if (!removeOne(folder, folder.parent_path(), ec))
+    if (!removeOne(folder, parentToLoosen, ec))
         return fail(failure, QStringLiteral("Cannot remove the folder"), folder, ec);
     return true;
 }
@@ -95,5 +98,5 @@ bool KillFolder(const QString& path, QString* failure) {
     if (!fs::is_directory(status))
         return fail(failure, QStringLiteral("Cannot delete"), folder,
                     std::make_error_code(std::errc::not_a_directory));
-    return killTree(folder, failure);
+    return killTree(folder, nullptr, failure);
 }

@@ -1,6 +1,5 @@
 #include "TextFile.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <cerrno>
 #include <fcntl.h>
@@ -67,8 +66,10 @@ private:
     int fd_;
 };
 
-QByteArray readWholeFile(const QString& path) {
-    const QByteArray native = QFile::encodeName(path);
+} // namespace
+
+QByteArray LoadBytesFromFile(const QString& path) {
+    const QByteArray native = encodeUtf8Lossless(path);
     FileDescriptor fd(::open(native.constData(), O_RDONLY | O_CLOEXEC));
     if (fd.get() < 0)
         throw FileError::fromErrno(errno, QStringLiteral("Cannot open"), path);
@@ -93,6 +94,8 @@ QByteArray readWholeFile(const QString& path) {
     }
     return bytes;
 }
+
+namespace {
 
 mode_t currentUmask() {
     const mode_t mask = ::umask(0);
@@ -173,32 +176,37 @@ void writeAllBytes(int fd, const QByteArray& bytes, const QString& path) {
 }
 
 QString LoadTextFromFile(const QString& path) {
-    return decodeUtf8Lossless(readWholeFile(path));
+    return decodeUtf8Lossless(LoadBytesFromFile(path));
 }
 
 void SaveTextToFile(const QString& text, const QString& path) {
-    const QFileInfo target(path);
-    if (target.isDir())
+    SaveBytesToFile(encodeUtf8Lossless(text), path);
+}
+
+void SaveBytesToFile(const QByteArray& bytes, const QString& path) {
+    // Paths are handled as the bytes they stand for, so names that are not UTF-8 keep theirs.
+    const QByteArray native = encodeUtf8Lossless(path);
+    struct stat existing {};
+    const bool exists = ::stat(native.constData(), &existing) == 0;
+    if (exists && S_ISDIR(existing.st_mode))
         throw FileError::fromErrno(EISDIR, QStringLiteral("Cannot write"), path);
 
     // Write beside the target and rename over it, so a failed write never leaves it half-made.
+    const QFileInfo target(path);
     QByteArray temp =
-        QFile::encodeName(target.absolutePath() + QStringLiteral("/.") + target.fileName()) +
+        encodeUtf8Lossless(target.absolutePath() + QStringLiteral("/.") + target.fileName()) +
         ".XXXXXX";
     FileDescriptor fd(::mkstemp(temp.data()));
     if (fd.get() < 0)
         throw FileError::fromErrno(errno, QStringLiteral("Cannot write"), path);
     try {
-        struct stat st {};
-        const mode_t mode = ::stat(QFile::encodeName(path).constData(), &st) == 0
-                                ? (st.st_mode & 07777)
-                                : mode_t(0666 & ~currentUmask());
-        writeAllBytes(fd.get(), encodeUtf8Lossless(text), path);
+        const mode_t mode = exists ? (existing.st_mode & 07777) : mode_t(0666 & ~currentUmask());
+        writeAllBytes(fd.get(), bytes, path);
         if (::fchmod(fd.get(), mode) != 0 || ::fsync(fd.get()) != 0)
             throw FileError::fromErrno(errno, QStringLiteral("Cannot write"), path);
         if (::close(fd.release()) != 0)
             throw FileError::fromErrno(errno, QStringLiteral("Cannot write"), path);
-        if (::rename(temp.constData(), QFile::encodeName(path).constData()) != 0)
+        if (::rename(temp.constData(), native.constData()) != 0)
             throw FileError::fromErrno(errno, QStringLiteral("Cannot replace"), path);
     } catch (...) {
         ::unlink(temp.constData());

@@ -16,7 +16,9 @@ void writeAllBytes(int fd, const QByteArray& bytes, const QString& path);
 
 // Whole-file read; throws FileError when the file is missing or cannot be read.
 QString LoadTextFromFile(const QString& path);
+QByteArray LoadBytesFromFile(const QString& path);
 
 // Whole-file write, creating or replacing the file; the old content stays until the new one is
 // complete. Throws FileError when the file cannot be written.
 void SaveTextToFile(const QString& text, const QString& path);
+void SaveBytesToFile(const QByteArray& bytes, const QString& path);

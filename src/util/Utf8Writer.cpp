@@ -1,8 +1,8 @@
 #include "Utf8Writer.h"
 
+#include "FsPath.h"
 #include "TextFile.h"
 
-#include <QFile>
 #include <QHash>
 #include <cerrno>
 #include <fcntl.h>
@@ -19,8 +19,7 @@ QHash<int, QString>& openFiles() {
 } // namespace
 
 int OpenFileForAppend(const QString& path) {
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
+    const int fd = ::open(toFsPath(path).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
     if (fd < 0)
         throw FileError::fromErrno(errno, QStringLiteral("Cannot open"), path);
     openFiles().insert(fd, path);

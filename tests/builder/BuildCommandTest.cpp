@@ -77,6 +77,10 @@ TEST_F(BuildCommandTest, WrongUsageExitsWithTwo) {
         EXPECT_TRUE(errText.contains(option)) << errText.toStdString();
     }
     EXPECT_EQ(run(arguments({QStringLiteral("--no-such-option")})), 2);
+    // An unquoted value's second word.
+    EXPECT_EQ(run(arguments({"--name", "My", "Plugin"})), 2);
+    EXPECT_TRUE(errText.startsWith("ostrel-build: unexpected argument: Plugin\n"));
+    EXPECT_TRUE(errText.contains(QStringLiteral("--deliver-none"))) << errText.toStdString();
     EXPECT_TRUE(launcher.runs.isEmpty());
 }
 
@@ -194,17 +198,19 @@ TEST_F(BuildCommandTest, BadInputExitsWithOneAndNamesTheProblem) {
 
     EXPECT_EQ(run(arguments({QStringLiteral("--output"), pages + QStringLiteral("/out")})), 1);
     EXPECT_EQ(run(arguments({QStringLiteral("--output"), pages})), 1);
+    EXPECT_EQ(run(arguments({"--output", dir.link("to-pages", pages) + "/out"})), 1);
 
     for (const QString& id : {QStringLiteral("../x"), QStringLiteral("my id")}) {
         EXPECT_EQ(run(arguments({QStringLiteral("--id"), id})), 1);
         EXPECT_TRUE(errText.contains(QStringLiteral("unique identifier"))) << errText.toStdString();
     }
 
-    // The plugin folder would take the place of the pages.
-    EXPECT_EQ(run(arguments({QStringLiteral("--output"), dir.path(), QStringLiteral("--id"),
-                             QStringLiteral("pages")})),
-              1);
-    EXPECT_TRUE(errText.contains(pages)) << errText.toStdString();
+    // A folder named like the identifier is not the build's to touch.
+    const QString letter = dir.write(QStringLiteral("Documents/letter.txt"), "mine");
+    EXPECT_EQ(run(arguments({"--output", dir.path(), "--id", "Documents"})), 0);
+    EXPECT_EQ(readBytes(letter), "mine");
+    QFile::remove(dir / QStringLiteral("myplugin.zip"));
+    launcher.runs.clear();
 
     args = arguments();
     args[args.indexOf(pages)] = dir / QStringLiteral("missing");

@@ -119,7 +119,16 @@ TEST(ArchiveName, BlanksRemovedAndLowerCase) {
     request.details.name = QStringLiteral("My Plugin");
     request.pluginPrefix = QStringLiteral("p1");
     EXPECT_EQ(ArchivePath(request), QStringLiteral("/tmp/out/myplugin.zip"));
-    EXPECT_EQ(request.pluginFolder(), QStringLiteral("/tmp/out/p1"));
+}
+
+TEST(ArchiveName, MustFitTheFileNameLimitOf255Bytes) {
+    const QString e = QStringLiteral("\u00e9"), face = QStringLiteral("\U0001F600");
+    // Blanks do not count: the archive's name drops them.
+    for (const QString& fits : {QString(251, 'x'), QStringLiteral("x ").repeated(251),
+                                e.repeated(125) + 'x', face.repeated(62) + "xyz"})
+        EXPECT_EQ(problemWith(&PluginDetails::name, fits), QString());
+    for (const QString& tooLong : {QString(252, 'x'), e.repeated(126), face.repeated(63)})
+        EXPECT_TRUE(problemWith(&PluginDetails::name, tooLong).contains("too long"));
 }
 
 } // namespace

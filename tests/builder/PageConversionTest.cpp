@@ -159,14 +159,23 @@ TEST_F(ConvertPageTest, WritesTheConvertedTextAsUtf8WithoutMark) {
                          "images/a.png\">"));
 }
 
-TEST_F(ConvertPageTest, BytesThatAreNotUtf8ComeBackUnchanged) {
-    const QByteArray page("latin-1 caf\xE9 \xFF\xFE #front# \xC3");
-    convert(page);
-    EXPECT_EQ(readBytes(output),
-              QByteArray("latin-1 caf\xE9 \xFF\xFE <?php echo $front_tag;?> \xC3"));
-    // A byte-order mark the page has stays, none is added.
-    convert("\xEF\xBB\xBFx");
-    EXPECT_EQ(readBytes(output), QByteArray("\xEF\xBB\xBFx"));
+// WordPress serves the template as UTF-8, so the page is read as the browser read it and
+// written as UTF-8; its declaration stays as written.
+TEST_F(ConvertPageTest, PagesInOtherEncodingsBecomeTheSameTextInUtf8) {
+    const std::pair<QByteArray, QByteArray> pages[] = {
+        {"<meta charset=\"iso-8859-1\">Caf\xE9 cr\xE8me, d\xE9j\xE0 vu #front#",
+         "<meta charset=\"iso-8859-1\">Caf\xC3\xA9 cr\xC3\xA8me, d\xC3\xA9j\xC3\xA0 vu <?php echo "
+         "$front_tag;?>"},
+        {"\xEF\xBB\xBF<p>caf\xC3\xA9</p>", "<p>caf\xC3\xA9</p>"},
+        {"<p>\x80 10, caf\xE9</p>", "<p>\xE2\x82\xAC 10, caf\xC3\xA9</p>"},
+        {QByteArray("\xFF\xFE\xE9\0#\0F\0R\0O\0N\0T\0#\0", 18), "\xC3\xA9<?php echo $front_tag;?>"},
+        {"<meta charset=shift_jis>\x93\xFA\x96\x7B",
+         "<meta charset=shift_jis>\xE6\x97\xA5\xE6\x9C\xAC"},
+    };
+    for (const auto& [page, converted] : pages) {
+        convert(page);
+        EXPECT_EQ(readBytes(output), converted) << page.toHex().constData();
+    }
 }
 
 TEST_F(ConvertPageTest, ReplacesALongerEarlierOutputAndWritesEmptyPagesEmpty) {

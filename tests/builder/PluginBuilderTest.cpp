@@ -12,7 +12,9 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <cerrno>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 
 namespace {
 
@@ -84,8 +86,7 @@ protected:
 
     void expectOldArchiveKeptAndNoPartLeft(const QByteArray& old) {
         EXPECT_EQ(readBytes(archivePath()), old);
-        for (const QString& name : entriesOf(dir / QStringLiteral("output")))
-            EXPECT_FALSE(name.endsWith(QStringLiteral(".part"))) << name.toStdString();
+        EXPECT_EQ(entriesOf(dir / QStringLiteral("output")), QStringList{"myplugin.zip"});
     }
 
     TempFolder dir;
@@ -168,7 +169,7 @@ TEST(FolderIndexes, NeverWriteThroughLinksOrOverAnExistingIndex) {
               QStringList{QStringLiteral("kept.txt")});
 }
 
-TEST_F(PluginBuilderTest, PacksUnderATemporaryNameInTheOutputFolder) {
+TEST_F(PluginBuilderTest, PacksUnderATemporaryNameInAStagingFolderInTheOutputFolder) {
     const QByteArray old("an older archive");
     dir.write(QStringLiteral("output/myplugin.zip"), old);
     QByteArray archiveWhileRunning;
@@ -182,23 +183,23 @@ TEST_F(PluginBuilderTest, PacksUnderATemporaryNameInTheOutputFolder) {
     ASSERT_EQ(launcher.runs.size(), 1);
     const FakeLauncher::Run& run = launcher.runs.first();
     EXPECT_EQ(QFileInfo(run.program).fileName(), QStringLiteral("7za"));
-    EXPECT_EQ(QDir::cleanPath(run.workingFolder), QDir::cleanPath(r.outputFolder));
+    EXPECT_EQ(QFileInfo(run.workingFolder).absolutePath(), r.outputFolder);
+    EXPECT_TRUE(QFileInfo(run.workingFolder).fileName().startsWith(".ostrel-build-"));
     EXPECT_TRUE(run.arguments.contains(QStringLiteral("--")));
     EXPECT_FALSE(run.arguments.contains(QStringLiteral("-r")));
     EXPECT_EQ(run.arguments.last(), QStringLiteral("pid1"));
-    // The archiver wrote a name beside the archive, which stayed as it was until the end.
+    // The archiver wrote a short name in there; the archive stayed as it was until the end.
     const int dashes = int(run.arguments.indexOf(QStringLiteral("--")));
     ASSERT_GE(dashes, 0);
     ASSERT_LT(dashes + 1, run.arguments.size());
     const QString written = run.arguments.at(dashes + 1);
-    EXPECT_NE(QFileInfo(written).fileName(), QStringLiteral("myplugin.zip"));
-    EXPECT_EQ(QFileInfo(written).absolutePath(), QFileInfo(archivePath()).absolutePath());
+    EXPECT_LT(written.size(), 30);
     EXPECT_EQ(archiveWhileRunning, old);
-    EXPECT_FALSE(QFileInfo::exists(written));
+    EXPECT_FALSE(QFileInfo::exists(run.workingFolder));
     EXPECT_EQ(topFolders(archiveEntries(archivePath())), QStringList{QStringLiteral("pid1")});
 }
 
-TEST_F(PluginBuilderTest, RebuildMakesAFreshArchiveWithoutStaleFiles) {
+TEST_F(PluginBuilderTest, RebuildMakesAFreshArchiveAndLeavesAFolderNamedLikeTheIdentifier) {
     PluginBuilder(launcher).build(request(QStringLiteral("first")));
     ASSERT_EQ(topFolders(archiveEntries(archivePath())), QStringList{QStringLiteral("first")});
 
@@ -213,7 +214,33 @@ TEST_F(PluginBuilderTest, RebuildMakesAFreshArchiveWithoutStaleFiles) {
     EXPECT_FALSE(entries.contains(QStringLiteral("second/stale.txt")));
     EXPECT_FALSE(entries.contains(QStringLiteral("second/modules/template/old.html")));
     EXPECT_EQ(entriesOf(dir / QStringLiteral("output")),
-              QStringList{QStringLiteral("myplugin.zip")});
+              (QStringList{QStringLiteral("myplugin.zip"), QStringLiteral("second")}));
+    EXPECT_EQ(readBytes(dir / QStringLiteral("output/second/stale.txt")), "stale");
+}
+
+TEST_F(PluginBuilderTest, LeftoverStagingFoldersGoButNeverOneInUse) {
+    for (const char* name : {"crashed", "inuse", "nolock"})
+        dir.write(QStringLiteral("output/.ostrel-build-%1/.ostrel-build.lock").arg(name));
+    QFile::remove(dir / QStringLiteral("output/.ostrel-build-nolock/.ostrel-build.lock"));
+    const int held = ::open(QFile::encodeName(dir / QStringLiteral("output/.ostrel-build-inuse/"
+                                                                   ".ostrel-build.lock")),
+                            O_RDWR | O_CLOEXEC);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+    PluginBuilder(launcher).build(request());
+    ::close(held);
+    EXPECT_EQ(entriesOf(dir / QStringLiteral("output")),
+              (QStringList{".ostrel-build-inuse", ".ostrel-build-nolock", "myplugin.zip"}));
+}
+
+TEST_F(PluginBuilderTest, NamesAsLongAsAFileNameMayBeBuild) {
+    for (const QString& name : {QString(251, 'n'), QStringLiteral("\u00e9").repeated(125) + 'n'}) {
+        BuildRequest r = request();
+        r.details.name = name;
+        const QString archive = PluginBuilder(launcher).build(r);
+        EXPECT_EQ(entriesOf(r.outputFolder), QStringList{QFileInfo(archive).fileName()});
+        EXPECT_EQ(QFileInfo(archive).fileName(), ArchiveBaseName(name) + ".zip");
+        QFile::remove(archive);
+    }
 }
 
 TEST_F(PluginBuilderTest, ArchiverFailuresKeepTheOldArchive) {
@@ -227,7 +254,7 @@ TEST_F(PluginBuilderTest, ArchiverFailuresKeepTheOldArchive) {
     const QList<Case> cases{
         {"exits non-zero after writing a part",
          [](const FakeLauncher::Run& run) {
-             QFile part(run.arguments.at(run.arguments.size() - 2));
+             QFile part(run.workingFolder + '/' + run.arguments.at(run.arguments.size() - 2));
              if (part.open(QIODevice::WriteOnly))
                  part.write("half an archive");
              return Launcher::Outcome{true, 2, {}, QStringLiteral("Error: disk full")};
@@ -333,8 +360,8 @@ TEST_F(PluginBuilderTest, RefusesAnInvalidRequestBeforeTouchingAnything) {
     EXPECT_TRUE(launcher.runs.isEmpty());
 }
 
-TEST_F(PluginBuilderTest, NeverDeletesThePagesOrTheTemplate) {
-    // The pages where the plugin folder would be made, or inside it.
+TEST_F(PluginBuilderTest, NeverDeletesOrWritesIntoThePagesOrTheTemplate) {
+    // The pages where a plugin folder in the output folder would be, or inside it.
     const QString output = dir / QStringLiteral("output");
     auto movePagesTo = [&](BuildRequest& r, const QString& folder) {
         QDir().mkpath(QFileInfo(folder).absolutePath());
@@ -345,24 +372,28 @@ TEST_F(PluginBuilderTest, NeverDeletesThePagesOrTheTemplate) {
     };
     BuildRequest r = request();
     movePagesTo(r, output + QStringLiteral("/pid1"));
-    EXPECT_EQ(failedBuild(r).number, EINVAL);
+    PluginBuilder(launcher).build(r);
     EXPECT_EQ(fingerprint(r.pagesFolder), pagesBefore);
 
     movePagesTo(r, output + QStringLiteral("/other/in/pages"));
     r.pluginPrefix = QStringLiteral("other");
-    EXPECT_EQ(failedBuild(r).number, EINVAL);
+    PluginBuilder(launcher).build(r);
     EXPECT_EQ(fingerprint(r.pagesFolder), pagesBefore);
 
-    // The plugin folder where the template is, or inside it.
-    r = request(QStringLiteral("template"));
+    // The output folder where the template is, inside it, or led into it or the pages by a link.
+    r.pluginPrefix = QStringLiteral("template");
     r.outputFolder = dir.path();
     const QStringList templateBefore = fingerprint(r.templateFolder);
-    EXPECT_EQ(failedBuild(r).number, EINVAL);
-    r = request();
-    r.outputFolder = r.templateFolder + QStringLiteral("/out");
-    EXPECT_EQ(failedBuild(r).number, EINVAL);
+    PluginBuilder(launcher).build(r);
+    for (const QString& into : {r.templateFolder + QStringLiteral("/out"),
+                                dir.link(QStringLiteral("to-template"), r.templateFolder),
+                                dir.link(QStringLiteral("to-pages"), r.pagesFolder) + "/out"}) {
+        r.outputFolder = into;
+        EXPECT_EQ(failedBuild(r).number, EINVAL) << into.toStdString();
+    }
     EXPECT_EQ(fingerprint(r.templateFolder), templateBefore);
-    EXPECT_TRUE(launcher.runs.isEmpty());
+    EXPECT_EQ(fingerprint(r.pagesFolder), pagesBefore);
+    EXPECT_EQ(launcher.runs.size(), 3);
 }
 
 } // namespace

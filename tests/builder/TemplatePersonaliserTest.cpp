@@ -5,6 +5,7 @@
 #include "util/FileError.h"
 
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 namespace {
@@ -35,6 +36,19 @@ TEST(PluginHeader, ElevenLinesJoinedByCrLfWithTheValuesAsTyped) {
     EXPECT_EQ(lines.at(2), QStringLiteral("Plugin Name:  spaced  name "));
     EXPECT_EQ(lines.at(8), QStringLiteral("License: "));
     EXPECT_EQ(lines.last(), QStringLiteral("?>"));
+}
+
+TEST(PersonaliseTemplateText, ALineBreakInADetailCannotStartAHeaderLine) {
+    const QString typed = QStringLiteral("Line one.\nVersion: 9.9\r\nx\ry\n\r");
+    const QString oneLine = QStringLiteral("Line one. Version: 9.9 x y  ");
+    const PluginDetails details{typed, typed, typed, typed, typed, typed, typed};
+    const QStringList lines = PersonaliseTemplateText(QStringLiteral("#header#\n'#menuname#'"),
+                                                      QStringLiteral("p"), &details)
+                                  .split(QRegularExpression(QStringLiteral("\r\n|\n")));
+    ASSERT_EQ(lines.size(), 12);
+    for (qsizetype i = 2; i < 9; ++i)
+        EXPECT_TRUE(lines.at(i).endsWith(": " + oneLine)) << lines.at(i).toStdString();
+    EXPECT_EQ(lines.last(), '\'' + oneLine + '\'');
 }
 
 TEST(PersonaliseTemplateText, FillsTheIdentifierEverywhereAndTheHeaderOnlyWithDetails) {

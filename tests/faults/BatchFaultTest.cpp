@@ -9,7 +9,10 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <cerrno>
+#include <cstdio>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 
@@ -74,9 +77,10 @@ protected:
 
     void snapshot() { before = outside(); }
 
+    // Nor a staging folder.
     void expectNoPartOrNewArchive() const {
-        for (const QString& name :
-             QDir(output).entryList(QDir::Files | QDir::Hidden | QDir::System)) {
+        for (const QString& name : QDir(output).entryList(QDir::AllEntries | QDir::Hidden)) {
+            EXPECT_FALSE(name.startsWith(".ostrel-build-")) << name.toStdString();
             EXPECT_FALSE(name.endsWith(QStringLiteral(".part"))) << name.toStdString();
             EXPECT_FALSE(name.endsWith(QStringLiteral(".zip")) && name != "myplugin.zip")
                 << name.toStdString();
@@ -162,7 +166,11 @@ TEST_F(BatchFaults, AReadOnlyOutputFolderIsReported) {
     snapshot();
     const ProcessResult r = build();
     makeWritableFolder(output);
-    expectCleanFailure(r, QStringLiteral("Cannot create the folder %1/shop1").arg(output));
+    // The number is the one mkdir failed with.
+    expectCleanFailure(r, QStringLiteral("Number:%1 Description:Cannot create the folder "
+                                         "%2/.ostrel-build-")
+                              .arg(::geteuid() == 0 ? EPERM : EACCES)
+                              .arg(output));
     expectUsableAfterwards();
 }
 
@@ -180,7 +188,7 @@ TEST_F(BatchFaults, AFullDiskWhileCopyingConvertingOrPackingIsReported) {
     const QList<Case> cases{
         {"copying the pages",
          {{QStringLiteral("files/large.bin"), randomBytes(300 * 1024)}},
-         QStringLiteral("large.bin: File too large")},
+         QStringLiteral("Number:%1 Description:Cannot copy").arg(EFBIG)},
         {"writing the converted page",
          {{QStringLiteral("index.html"), bigPage}},
          QStringLiteral("converted_index.php: File too large")},
@@ -212,6 +220,32 @@ TEST_F(BatchFaults, ATemplateWithoutARequiredFileChangesNothing) {
     expectCleanFailure(build({QStringLiteral("--template"), broken}),
                        QStringLiteral("lacks the required file %1/modules/cpt.php").arg(broken));
     expectUsableAfterwards();
+}
+
+TEST_F(BatchFaults, PathsThatAreNotUtf8ReachTheFileSystemUnchanged) {
+    const QByteArray pages = QFile::encodeName(root.path()) + "/si\xE9te";
+    const QByteArray made = QFile::encodeName(output) + "/r\xE9sultat";
+    writeRaw(pages + "/index\xE9.html", "#FRONT#");
+    writeRaw(pages + "/download\xE9.html", "#BACK#");
+    writeRaw(pages + "/b\xE9.pdf", "%PDF");
+    const QByteArray templ = QFile::encodeName(program) + "/plugintemplatepro";
+    ASSERT_EQ(::rename(templ, templ + "\xE9"), 0);
+    snapshot();
+    QList<QByteArray> args{
+        "--pages",  pages, "--front",    "index\xE9.html", "--download", "download\xE9.html",
+        "--output", made,  "--template", templ + "\xE9",   "--deliver",  "b\xE9.pdf"};
+    for (const QString& argument : arguments().mid(6))
+        args << argument.toUtf8();
+    const ProcessResult r = runWithByteArguments(ostrelBuild, args, root.path());
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_EQ(r.out, made + "/myplugin.zip\n");
+    EXPECT_EQ(outside(), before);
+    // Moved to a name the archive tools can be given.
+    ASSERT_EQ(::rename(made + "/myplugin.zip", QFile::encodeName(archive)), 0);
+    EXPECT_EQ(::rmdir(made), 0); // nothing else in it
+    const QByteArray listing = archiveListing(archive);
+    EXPECT_TRUE(listing.contains("\nPath = shop1/modules/template/download\xE9.html\n"));
+    EXPECT_TRUE(listing.contains("\nPath = shop1/modules/template/converted_download.php\n"));
 }
 
 TEST_F(BatchFaults, OddNamesReachTheArchiveByteForByte) {
@@ -253,10 +287,13 @@ TEST_F(BatchFaults, OddNamesReachTheArchiveByteForByte) {
     for (auto it = files.begin(); it != files.end(); ++it)
         EXPECT_EQ(packed.value(it.key()), it.value()) << it.key().toPercentEncoding().data();
     QByteArray converted = files.value(front);
-    for (const QByteArray& asset : {QByteArray("new\nline dir/g.png"), notUtf8,
-                                    QByteArray("-dash/--x.png"), QByteArray("a b/c \"d\" 'e'.png")})
+    for (const QByteArray& asset : {QByteArray("new\nline dir/g.png"), QByteArray("-dash/--x.png"),
+                                    QByteArray("a b/c \"d\" 'e'.png")})
         converted.replace('"' + asset + '"', '"' + kUrlPrefix + asset + '"');
     converted.replace("#FRONT#", kFrontTag);
+    // A page that is not UTF-8 reads as windows-1252, as in a browser, where its reference names
+    // "\u00ff\u00fe.png" and not the file; the template holds that text as UTF-8.
+    converted.replace(notUtf8, "\xC3\xBF\xC3\xBE.png");
     EXPECT_EQ(packed.value("converted_index.php").toStdString(), converted.toStdString());
     EXPECT_EQ(packed.value("converted_download.php"), kBackTag);
     removeTreeRaw(QFile::encodeName(into.path()));

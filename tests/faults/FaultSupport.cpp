@@ -43,6 +43,15 @@ void makeProgramFolder(const QString& folder) {
              folder + QStringLiteral("/plugintemplatepro"));
 }
 
+ProcessResult runWithByteArguments(const QString& program, const QList<QByteArray>& arguments,
+                                   const QString& workingFolder) {
+    QString script = QStringLiteral("exec \"$0\""); // bash rebuilds the bytes from $'\xHH'
+    for (const QByteArray& argument : arguments)
+        script +=
+            " $'" + QString::fromLatin1(argument.toPercentEncoding().replace('%', "\\x")) + "'";
+    return runProgram("bash", {"-c", script, program}, workingFolder);
+}
+
 bool copyTree(const QString& from, const QString& to) {
     return QProcess::execute(QStringLiteral("cp"),
                              {QStringLiteral("-a"), QStringLiteral("--"), from, to}) == 0;

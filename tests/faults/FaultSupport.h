@@ -1,5 +1,6 @@
 #pragma once
 
+#include "support/RunProgram.h"
 #include "support/TempFolder.h"
 
 #include <QByteArray>
@@ -20,6 +21,10 @@ QString builtProgramFolder();
 // A program folder of a test's own: copies (not links, whose modes a cleanup would change) of
 // ostrel-build, so its program folder is this one, and of the plugin template.
 void makeProgramFolder(const QString& folder);
+
+// Runs a program with arguments given as bytes, which QProcess would re-encode.
+ProcessResult runWithByteArguments(const QString& program, const QList<QByteArray>& arguments,
+                                   const QString& workingFolder);
 
 // Copies a folder with cp, not with the code under test.
 bool copyTree(const QString& from, const QString& to);

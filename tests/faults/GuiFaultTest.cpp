@@ -103,8 +103,8 @@ TEST_F(GuiFaults, BuildFaultsShowAnErrorKeepTheOldArchiveAndTheNextBuildWorks) {
         {"output folder read-only",
          [&] { ASSERT_TRUE(makeReadOnlyFolder(program.outputFolder())); },
          [&] { makeWritableFolder(program.outputFolder()); },
-         // The stale plugin folder of the failures before cannot go either.
-         program.outputFolder() + QStringLiteral("/p42: ")},
+         // The build's staging folder cannot be made there.
+         program.outputFolder() + QStringLiteral("/.ostrel-build-")},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

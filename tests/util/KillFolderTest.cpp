@@ -4,7 +4,9 @@
 #include <QDir>
 #include <QFileInfo>
 #include <gtest/gtest.h>
+#include <sys/fsuid.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -59,6 +61,28 @@ TEST(KillFolder, RefusesWhatIsNotAFolderToDelete) {
     EXPECT_TRUE(failure.contains(QStringLiteral("missing")));
     EXPECT_FALSE(KillFolder(QString()));
     EXPECT_FALSE(KillFolder(QStringLiteral("/")));
+}
+
+TEST(KillFolder, ChangesNoPermissionOutsideTheFolder) {
+    TempFolder dir;
+    const QByteArray parent = QFile::encodeName(dir / QStringLiteral("parent"));
+    dir.write(QStringLiteral("parent/tmp/sub/a.html"));
+    ::chmod(parent + "/tmp/sub", 0555); // inside: loosened to be emptied
+    // Root may delete anywhere: the tree goes to an ordinary user, whose rights then count.
+    const uid_t user = ::geteuid() == 0 ? 65534 : ::geteuid();
+    ::chmod(QFile::encodeName(dir.path()), 0755);
+    for (const char* path : {"", "/tmp", "/tmp/sub", "/tmp/sub/a.html"})
+        ::lchown(parent + path, user, user);
+    ::chmod(parent, 0555);
+    ::setfsuid(user);
+    const bool deleted = KillFolder(dir / QStringLiteral("parent/tmp"));
+    ::setfsuid(::geteuid());
+    struct stat st {};
+    ::stat(parent, &st);
+    EXPECT_FALSE(deleted);
+    EXPECT_EQ(st.st_mode & 07777, 0555u);
+    EXPECT_TRUE(QDir(dir / QStringLiteral("parent/tmp")).isEmpty());
+    ::chmod(parent, 0755);
 }
 
 TEST(KillFolder, StopsAtAFileThatCannotBeDeletedAndSaysWhich) {
