@@ -4,7 +4,7 @@
 #include "builder/TagCheck.h"
 #include "editor/WebBrowser.h"
 #include "util/HelperOps.h"
-#include "util/TextFile.h"
+#include "util/PageEncoding.h"
 #include "util/services/FolderSelector.h"
 #include "util/services/InputBoxService.h"
 #include "util/services/MessageBoxService.h"
@@ -41,7 +41,7 @@ constexpr int kMaxListedFailures = 10;
 Form2::Form2(ProgramFolder programFolder, WebBrowser* browser, Form2Services services,
              QWidget* parent)
     : QWidget(parent), WebBrowser1(browser), workspace_(std::move(programFolder)),
-      services_(services) {
+      services_(services), editing_(*browser, services.messages) {
     WebBrowser1->setParent(this);
     createControls();
     connectHandlers();
@@ -50,7 +50,7 @@ Form2::Form2(ProgramFolder programFolder, WebBrowser* browser, Form2Services ser
 
 Form2::~Form2() {
     // The browser goes first, while everything its last answers could reach is still whole.
-    closing_ = true;
+    editing_.abandon();
     WebBrowser1->disconnect(this);
     delete WebBrowser1;
 }
@@ -89,8 +89,8 @@ void Form2::ResetWorkspace() {
 }
 
 void Form2::RefreshPageList() {
-    if (saving_)
-        return; // the page being saved keeps its place until its markup is written
+    if (!listMayChange())
+        return; // the page being edited keeps its place; the list catches up afterwards
     switch (pageList_.refresh(workspace_.workFolder())) {
     case PageListMonitor::Outcome::NoWorkFolder:
         return;
@@ -256,7 +256,7 @@ void Form2::Command3_Click() {
 
 bool Form2::readDesignatedPage(int index, QString& text) {
     try {
-        text = LoadTextFromFile(designatedPage(index));
+        text = LoadPageFromFile(designatedPage(index));
         return true;
     } catch (const FileError& error) {
         services_.messages.MsgBox(

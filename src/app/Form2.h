@@ -4,6 +4,7 @@
 #include "PageListMonitor.h"
 #include "Twips.h"
 #include "Workspace.h"
+#include "editor/EditSession.h"
 #include "editor/WebBrowser.h"
 #include "util/ProgramFolder.h"
 
@@ -52,9 +53,10 @@ public:
     QString designatedPage(int index) const;
     bool isDesignated(int index) const;
     bool isEditing() const;
-    bool isSaving() const { return saving_; }
+    bool isSaving() const { return editing_.isBusy(); }
 
-    // Replaces a text in the page as the browser now holds it and stores the page.
+    // Replaces a text in the page as the browser now holds it and stores the page: the page being
+    // edited, else the one the browser shows.
     void SavePage(const QString& sTextToFind, const QString& sTextToReplace, bool blnRefreshPage);
 
     // Handlers, one per event of the window's controls.
@@ -116,6 +118,8 @@ public:
 protected:
     void resizeEvent(QResizeEvent* event) override;
     void changeEvent(QEvent* event) override;
+    // With unsaved edits the user chooses: store them, give them up, or keep the window open.
+    void closeEvent(QCloseEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -131,22 +135,15 @@ private:
     void showError(const QString& text);
     bool readDesignatedPage(int index, QString& text);
     void setEditControls(bool editing);
-    void leaveEditMode(const QString& page);
-    void saveWithWorkaround(const QString& page);
-    void saveIfChanged(const QString& page);
-    bool writePage(const QString& page, const WebBrowser::PageMarkup& markup);
-    void finishSave(const QString& page);
-    void readMarkup(const WebBrowser::MarkupCallback& use);
+    bool listMayChange() const { return !editing_.isEditing() && !editing_.isBusy(); }
 
     Workspace workspace_;
     Form2Services services_;
     PageListMonitor pageList_;
     TwipsScale scale_;
     Form2Layout layout_;
-    QString editBaseline_; // the markup of the page when editing began
-    bool baselineWanted_ = false;
-    bool saving_ = false; // a save waits for the browser's markup
-    bool closing_ = false;
+    EditSession editing_;
+    bool closeApproved_ = false;
 };
 
 // The local files a drag carries; empty when it carries no file list.

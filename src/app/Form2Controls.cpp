@@ -222,6 +222,8 @@ void Form2::connectHandlers() {
     connect(Combo1, &QComboBox::activated, this, [this] { Combo1_Click(); });
     connect(WebBrowser1, &WebBrowser::DownloadComplete, this,
             [this] { WebBrowser1_DownloadComplete(); });
+    connect(&editing_, &EditSession::editingChanged, this,
+            [this](bool editing) { setEditControls(editing); });
     connect(tmrHTMLSourceMonitor, &QTimer::timeout, this, [this] { tmrHTMLSourceMonitor_Timer(); });
     connect(tmrRemoveMsgs, &QTimer::timeout, this, [this] { tmrRemoveMsgs_Timer(); });
     tmrHTMLSourceMonitor->start();

@@ -1,4 +1,5 @@
-// Files dropped on the window or on the page list replace the list's entries.
+// Files dropped on the window or on the page list replace the list's entries; not while a page is
+// being edited, since the list then holds still.
 #include "Form2.h"
 
 #include <QComboBox>
@@ -19,6 +20,8 @@ QStringList droppedFiles(const QMimeData* data) {
 }
 
 void Form2::Form_OLEDragDrop(const QStringList& files) {
+    if (!listMayChange())
+        return;
     Combo1->clear();
     Combo1->addItems(files);
     Combo1->setCurrentIndex(Combo1->count() - 1);
@@ -27,6 +30,8 @@ void Form2::Form_OLEDragDrop(const QStringList& files) {
 }
 
 void Form2::Combo1_OLEDragDrop(const QStringList& files) {
+    if (!listMayChange())
+        return;
     Combo1->clear();
     Combo1->addItems(files);
     Combo1->setCurrentIndex(-1);
@@ -34,7 +39,7 @@ void Form2::Combo1_OLEDragDrop(const QStringList& files) {
 }
 
 void Form2::dragEnterEvent(QDragEnterEvent* event) {
-    if (!droppedFiles(event->mimeData()).isEmpty())
+    if (listMayChange() && !droppedFiles(event->mimeData()).isEmpty())
         event->acceptProposedAction();
 }
 
@@ -51,7 +56,7 @@ bool Form2::eventFilter(QObject* watched, QEvent* event) {
         return QWidget::eventFilter(watched, event);
     if (event->type() == QEvent::DragEnter || event->type() == QEvent::DragMove) {
         auto* drag = static_cast<QDragMoveEvent*>(event);
-        if (droppedFiles(drag->mimeData()).isEmpty())
+        if (!listMayChange() || droppedFiles(drag->mimeData()).isEmpty())
             drag->ignore();
         else
             drag->acceptProposedAction();

@@ -14,10 +14,14 @@ public:
     using HtmlCallback = std::function<void(const QString& outerHtml)>;
 
     // A document's markup as saving needs it: the document type declaration, serialised
-    // ("<!DOCTYPE html>"; empty when the page has none), and the root element's outer HTML.
+    // ("<!DOCTYPE html>"; empty when the page has none), the root element's outer HTML, the
+    // encoding the page was read with ("windows-1252"), and the local file the document came
+    // from, which may differ from the last one navigated to when the page went elsewhere itself.
     struct PageMarkup {
         QString doctype;
         QString outerHtml;
+        QByteArray characterSet;
+        QString file;
     };
     using MarkupCallback = std::function<void(const PageMarkup& markup)>;
 
@@ -47,7 +51,7 @@ public:
     // no document.
     virtual void readOuterHtml(HtmlCallback callback) = 0;
 
-    // As readOuterHtml, with the document type declaration; both empty without a document.
+    // As readOuterHtml, with the rest of PageMarkup; all empty without a document.
     virtual void readPageMarkup(MarkupCallback callback) = 0;
 
     // Types text at the caret of the document being edited (at the end of its body when it has

@@ -170,17 +170,21 @@ void WebEngineBrowser::readPageMarkup(MarkupCallback callback) {
             this, [callback = std::move(callback)] { callback({}); }, Qt::QueuedConnection);
         return;
     }
-    // One script for both, so they never come from two different moments of the document.
+    // One script for all, so they never come from two different moments of the document.
     page_->runJavaScript(
-        QStringLiteral(
-            "[document.doctype ? new XMLSerializer().serializeToString(document.doctype)"
-            " : '', document.documentElement ? document.documentElement.outerHTML : '']"),
+        QStringLiteral("[document.doctype ? new XMLSerializer().serializeToString(document.doctype)"
+                       " : '', document.documentElement ? document.documentElement.outerHTML : '',"
+                       " document.characterSet, document.URL]"),
         QWebEngineScript::MainWorld, [callback = std::move(callback)](const QVariant& result) {
             const QVariantList parts = result.toList();
             PageMarkup markup;
-            if (parts.size() == 2) {
+            if (parts.size() == 4) {
                 markup.doctype = parts.at(0).toString();
                 markup.outerHtml = parts.at(1).toString();
+                markup.characterSet = parts.at(2).toString().toLatin1();
+                const QUrl url(parts.at(3).toString());
+                if (url.isLocalFile())
+                    markup.file = QDir::cleanPath(url.toLocalFile());
             }
             callback(markup);
         });

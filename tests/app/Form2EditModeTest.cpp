@@ -1,8 +1,16 @@
 #include "Form2Fixture.h"
 
+#include "app/services/QtDialogs.h"
+
+#include <QApplication>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QTimer>
+#include <deque>
+#include <functional>
+#include <tuple>
 
 namespace {
 
@@ -11,10 +19,14 @@ const QString kSave = QStringLiteral("Save / Discard Changes");
 
 class Form2EditMode : public Form2Fixture {
 protected:
-    void SetUp() override {
+    void SetUp() override { openWindow(); }
+
+    // A window with b.html shown and designated as the front-end page.
+    void openWindow() {
         start();
         loadTyped(makeSite(QStringLiteral("site")));
         form->Combo1->setCurrentIndex(1); // b.html
+        form->Combo1_Click();
         form->cmdSetasFE_Click();
         messages.shown.clear();
         browser->navigations.clear();
@@ -30,6 +42,16 @@ protected:
     }
 
     void setMarker() { root.write(QStringLiteral("program/save.alt"), "Text1"); }
+
+    // Asks to leave edit mode with scripted answers and lets the browser answer the read.
+    void leave(std::deque<int> answers) {
+        messages.answers = std::move(answers);
+        form->Command2_Click();
+        browser->answerReads();
+    }
+
+    void edit() { browser->outerHtml = QStringLiteral("<html><body>edited</body></html>"); }
+    static QByteArray edited() { return "<!DOCTYPE html>\n<html><body>edited</body></html>"; }
 };
 
 TEST_F(Form2EditMode, RefusesAnEmptyListAndPagesThatAreNotDesignated) {
@@ -103,7 +125,7 @@ TEST_F(Form2EditMode, AChangedPageIsSavedOnYesWithItsDoctypeToThePageItWasTakenF
 
     ASSERT_EQ(messages.titles(), QStringList{QStringLiteral("Save")});
     EXPECT_EQ(messages.shown[0].text, QStringLiteral("Save changes?"));
-    EXPECT_EQ(messages.shown[0].style, 36);
+    EXPECT_EQ(messages.shown[0].style, MsgStyle::YesNoCancelQuestion);
     EXPECT_EQ(readBytes(work("b.html")),
               QByteArray(
                   "<!DOCTYPE html>\n<html><head></head><body>b #FRONT# caf\xC3\xA9</body></html>"));
@@ -113,39 +135,46 @@ TEST_F(Form2EditMode, AChangedPageIsSavedOnYesWithItsDoctypeToThePageItWasTakenF
     EXPECT_EQ(readBytes(work("b.html")).count("<!DOCTYPE"), 1); // written once
 }
 
-TEST_F(Form2EditMode, AChangedPageAnsweredNoIsLeftAsItWas) {
+TEST_F(Form2EditMode, TheAnswerDecidesAndDoneFollowsOnlyAWrite) {
+    // With the marker the question comes before the read; Escape on it answers Cancel.
+    struct Case {
+        bool marker;
+        int answer;
+        bool written;
+        bool stillEditing;
+        QStringList titles;
+    };
+    const QStringList save{QStringLiteral("Save")};
+    const QList<Case> cases{
+        {false, MsgResult::Yes, true, false, save},
+        {false, MsgResult::No, false, false, save},
+        {false, MsgResult::Cancel, false, true, save},
+        {true, MsgResult::Yes, true, false, {QStringLiteral("Save"), QStringLiteral("Done")}},
+        {true, MsgResult::No, false, false, save},
+        {true, MsgResult::Cancel, false, true, save},
+    };
     const QByteArray before = readBytes(work("b.html"));
-    enterEditMode();
-    browser->outerHtml = QStringLiteral("<html><body>edited</body></html>");
-    messages.answers = {MsgResult::No};
-    form->Command2_Click();
-    browser->answerReads();
-    EXPECT_EQ(readBytes(work("b.html")), before);
-    EXPECT_EQ(browser->navigations.last(), work("b.html"));
-}
-
-TEST_F(Form2EditMode, WithTheMarkerTheProgramAsksAndSaysDoneWhateverTheAnswer) {
-    setMarker();
-    const QByteArray before = readBytes(work("b.html"));
-    enterEditMode();
-    messages.answers = {MsgResult::No};
-    form->Command2_Click();
-    EXPECT_EQ(messages.titles(), (QStringList{QStringLiteral("Save"), QStringLiteral("Done")}));
-    EXPECT_EQ(messages.shown[1].text, QStringLiteral("Done!"));
-    EXPECT_EQ(readBytes(work("b.html")), before);
-    EXPECT_EQ(browser->navigations.last(), work("b.html"));
-
-    messages.shown.clear();
-    enterEditMode();
-    messages.answers = {MsgResult::Yes};
-    form->Command2_Click();
-    const int navigations = browser->navigations.size();
-    form->Form_Activate(); // the question box closing must not reload the page before it is read
-    EXPECT_EQ(browser->navigations.size(), navigations);
-    browser->answerReads();
-    EXPECT_EQ(messages.titles(), (QStringList{QStringLiteral("Save"), QStringLiteral("Done")}));
-    EXPECT_EQ(readBytes(work("b.html")),
-              QByteArray("<!DOCTYPE html>\n<html><head></head><body>b #FRONT#</body></html>"));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "marker " << c.marker << ", answer " << c.answer);
+        if (c.marker)
+            setMarker();
+        browser->outerHtml = QStringLiteral("<html><body>b</body></html>");
+        enterEditMode();
+        edit();
+        messages.shown.clear();
+        browser->navigations.clear();
+        leave({c.answer});
+        EXPECT_EQ(messages.titles(), c.titles);
+        EXPECT_EQ(readBytes(work("b.html")), c.written ? edited() : before);
+        EXPECT_EQ(form->isEditing(), c.stillEditing);
+        EXPECT_EQ(form->Command2->text(), c.stillEditing ? kSave : kEdit);
+        EXPECT_EQ(browser->navigations,
+                  c.stillEditing ? QStringList() : QStringList{work("b.html")});
+        if (c.stillEditing)
+            leave({MsgResult::No});
+        root.write(QStringLiteral("program/tmp/b.html"), before);
+        QFile::remove(program.saveMarker());
+    }
 }
 
 TEST_F(Form2EditMode, APageThatCannotBeWrittenStaysOpenForEditing) {
@@ -161,25 +190,117 @@ TEST_F(Form2EditMode, APageThatCannotBeWrittenStaysOpenForEditing) {
     EXPECT_FALSE(form->isSaving());
 }
 
-TEST_F(Form2EditMode, RemovingTheDesignationWhileEditingKeepsEditModeUntilItIsSetAgain) {
-    enterEditMode();
-    form->cmdRemove[0]->click();
-    form->Command2_Click();
-    EXPECT_EQ(form->Command2->text(), kSave);
-    EXPECT_EQ(
-        messages.shown.last().text,
-        QStringLiteral("Please set this page as your front-end page or your download page first."));
+TEST_F(Form2EditMode, EditModeStaysBoundToTheFileItBeganOn) {
+    // Whatever happens to the list, the designations or the window while a page is edited, the
+    // browser keeps it and the save writes it; the list catches up once edit mode ends.
+    const QString outside = root.write(QStringLiteral("product.pdf"), "%PDF-1.4");
+    auto addPageAndTick = [&] {
+        root.write(QStringLiteral("program/tmp/new.html"), "<html>new</html>");
+        form->tmrHTMLSourceMonitor_Timer();
+    };
+    const QList<std::pair<const char*, std::function<void()>>> cases{
+        {"a page added and the page's designation removed",
+         [&] {
+             addPageAndTick();
+             form->cmdRemove[0]->click();
+         }},
+        {"a file dropped on the window and on the list",
+         [&] {
+             form->Form_OLEDragDrop({outside});
+             form->Combo1_OLEDragDrop({outside});
+         }},
+        {"the window activated", [&] { form->Form_Activate(); }},
+        {"a tick and an activation while the question is open",
+         [&] {
+             setMarker();
+             messages.whileShown = [&] {
+                 addPageAndTick();
+                 form->Form_Activate();
+             };
+         }},
+    };
+    for (const auto& [name, disturb] : cases) {
+        SCOPED_TRACE(name);
+        enterEditMode();
+        edit();
+        browser->navigations.clear();
+        disturb();
+        EXPECT_TRUE(browser->navigations.isEmpty()) << browser->navigations.join(' ').toStdString();
+        EXPECT_EQ(entries(), (QStringList{work("a.htm"), work("b.html"), work("c.htm")}));
+        leave({MsgResult::Yes});
+        EXPECT_EQ(readBytes(work("b.html")), edited());
+        EXPECT_EQ(readBytes(outside), QByteArray("%PDF-1.4"));
+        EXPECT_EQ(browser->navigations, QStringList{work("b.html")});
+
+        form->tmrHTMLSourceMonitor_Timer(); // after edit mode the list follows the folder again
+        EXPECT_EQ(entries().contains(work("new.html")), QFile::exists(work("new.html")));
+        messages.whileShown = nullptr;
+        QFile::remove(program.saveMarker());
+        QFile::remove(work("new.html"));
+        openWindow();
+    }
 }
 
-TEST_F(Form2EditMode, ARebuildWhileEditingKeepsTheEditedPageInTheBrowser) {
-    enterEditMode();
-    const int navigations = browser->navigations.size();
-    root.write(QStringLiteral("program/tmp/new.html"));
-    form->tmrHTMLSourceMonitor_Timer();
-    EXPECT_FALSE(form->isDesignated(0));
-    EXPECT_EQ(form->Command2->text(), kSave);
-    EXPECT_EQ(browser->navigations.size(), navigations)
-        << browser->navigations.join(' ').toStdString();
+TEST_F(Form2EditMode, NothingIsWrittenWhenTheBrowserNoLongerShowsTheEditedFile) {
+    // A page's own script may take the browser elsewhere, or the document may be gone; the markup
+    // read then belongs to no file of ours and must not be written over the edited one.
+    const QString other = work("c.htm");
+    const QByteArray before = readBytes(work("b.html")), otherBefore = readBytes(other);
+    const QList<std::tuple<const char*, bool, QString, QString>> cases{
+        {"another page", false, other, QStringLiteral("<html><body>c</body></html>")},
+        {"no document, marker", true, QString(), QString()},
+    };
+    for (const auto& [name, marker, shownFile, shownHtml] : cases) {
+        SCOPED_TRACE(name);
+        if (marker)
+            setMarker();
+        enterEditMode();
+        browser->documentFile = shownFile;
+        browser->outerHtml = shownHtml;
+        messages.shown.clear();
+        browser->navigations.clear();
+        leave({MsgResult::Yes});
+        EXPECT_EQ(messages.shown.last().title, QStringLiteral("Not Saved"));
+        EXPECT_FALSE(messages.titles().contains(QStringLiteral("Done")));
+        EXPECT_EQ(readBytes(work("b.html")), before);
+        EXPECT_EQ(readBytes(other), otherBefore);
+        EXPECT_TRUE(form->isEditing());
+        EXPECT_EQ(browser->navigations, QStringList{work("b.html")}); // shown again for editing
+        browser->outerHtml = QStringLiteral("<html><body>b</body></html>");
+        browser->completeLoad();
+        browser->answerReads();
+        leave({MsgResult::No});
+        QFile::remove(program.saveMarker());
+    }
+    // Outside edit mode a replacement goes to the file the browser was sent to, or nowhere.
+    browser->documentFile = other;
+    form->SavePage(QStringLiteral("c"), QStringLiteral("x"), false);
+    browser->answerReads();
+    EXPECT_EQ(messages.shown.last().title, QStringLiteral("Not Saved"));
+    EXPECT_EQ(readBytes(work("b.html")), before);
+    EXPECT_EQ(readBytes(other), otherBefore);
+}
+
+TEST_F(Form2EditMode, ClosingTheWindowWithUnsavedEditsOffersAChoice) {
+    // {answer, written, closed}; an unchanged page closes without a question.
+    const QByteArray before = readBytes(work("b.html"));
+    for (const auto& [answer, written, closed] :
+         {std::tuple{MsgResult::Yes, true, true}, std::tuple{MsgResult::No, false, true},
+          std::tuple{MsgResult::Cancel, false, false}, std::tuple{0, false, true}}) {
+        SCOPED_TRACE(answer);
+        form->show();
+        enterEditMode();
+        if (answer != 0)
+            edit();
+        messages.answers = {answer};
+        form->close();
+        browser->answerReads();
+        EXPECT_EQ(messages.titles(), answer ? QStringList{QStringLiteral("Save")} : QStringList());
+        EXPECT_EQ(readBytes(work("b.html")), written ? edited() : before);
+        EXPECT_EQ(form->isVisible(), !closed);
+        EXPECT_TRUE(closed || form->isEditing());
+        openWindow();
+    }
 }
 
 TEST_F(Form2EditMode, ActivationReloadsThePreviewOnlyOutsideEditMode) {
@@ -189,10 +310,11 @@ TEST_F(Form2EditMode, ActivationReloadsThePreviewOnlyOutsideEditMode) {
     const int navigations = browser->navigations.size();
     form->Form_Activate();
     EXPECT_EQ(browser->navigations.size(), navigations);
+    leave({});
     form->Combo1->clear();
-    form->Command2->setText(kEdit);
+    const int afterLeaving = browser->navigations.size();
     form->Form_Activate();
-    EXPECT_EQ(browser->navigations.size(), navigations);
+    EXPECT_EQ(browser->navigations.size(), afterLeaving);
 }
 
 TEST_F(Form2EditMode, SavePageReplacesEveryOccurrenceInTheBrowsersMarkup) {
@@ -217,6 +339,24 @@ TEST_F(Form2EditMode, ClosingTheWindowDuringASaveNeitherWritesNorReportsDone) {
     form.reset(); // the markup read is still pending
     EXPECT_EQ(messages.titles(), QStringList{QStringLiteral("Save")});
     EXPECT_EQ(readBytes(work("b.html")), before);
+}
+
+TEST(QtMessageBoxTest, EscapeGivesUpWithoutChoosingAnything) {
+    // On "Save changes?" Escape must keep the edits: Cancel, never No.
+    const QList<std::pair<int, int>> cases{{MsgStyle::YesNoCancelQuestion, MsgResult::Cancel},
+                                           {MsgStyle::YesNoQuestion, MsgResult::No},
+                                           {MsgStyle::Information, MsgResult::Ok}};
+    for (const auto& [style, expected] : cases) {
+        QTimer::singleShot(0, [] {
+            QWidget* box = QApplication::activeModalWidget();
+            ASSERT_NE(box, nullptr);
+            QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QApplication::sendEvent(box, &escape);
+        });
+        EXPECT_EQ(
+            QtMessageBox().MsgBox(QStringLiteral("Save"), QStringLiteral("Save changes?"), style),
+            expected);
+    }
 }
 
 TEST_F(Form2EditMode, HelpOpensTheQuickHelp) {

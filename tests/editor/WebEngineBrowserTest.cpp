@@ -1,4 +1,6 @@
 #include "editor/WebEngineBrowser.h"
+#include "editor/EditSession.h"
+#include "fakes/FakeServices.h"
 #include "support/TempFolder.h"
 
 #include <QApplication>
@@ -90,7 +92,7 @@ protected:
         std::optional<WebBrowser::PageMarkup> markup;
         browser.readPageMarkup([&](const WebBrowser::PageMarkup& read) { markup = read; });
         EXPECT_TRUE(waitUntil([&] { return markup.has_value(); })) << "markup never came";
-        return markup.value_or(WebBrowser::PageMarkup{"<never came>", "<never came>"});
+        return markup.value_or(WebBrowser::PageMarkup{"<never came>", "<never came>", {}, {}});
     }
 
     QVariant evaluate(const QString& script) {
@@ -457,6 +459,75 @@ TEST_F(WebEngineBrowserTest, StayingOnAPageThatObjectsStillEndsTheNavigation) {
     EXPECT_EQ(dialogsShown, 1);
     EXPECT_EQ(browser.currentFile(), clinging);
     EXPECT_TRUE(outerHtml().contains("id=\"field\""));
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(WebEngineBrowserTest, EditedPagesKeepTheEncodingTheyWereReadWith) {
+    // Saved and shown again, the page reads as it did: its bytes stay in its own encoding and
+    // what that encoding cannot hold goes in as a character reference.
+    struct Case {
+        const char* name;
+        QByteArray declaration;
+        QByteArray text; // "Café crème, déjà vu" in the page's encoding
+    };
+    const QList<Case> cases{
+        {"declared Latin-1", "<meta charset=\"iso-8859-1\">", "Caf\xE9 cr\xE8me, d\xE9j\xE0 vu"},
+        {"http-equiv windows-1252",
+         "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=windows-1252\">",
+         "Caf\xE9 cr\xE8me, d\xE9j\xE0 vu"},
+        {"UTF-8", "<meta charset=\"utf-8\">", "Caf\xC3\xA9 cr\xC3\xA8me, d\xC3\xA9j\xC3\xA0 vu"},
+    };
+    const QString shown = QStringLiteral("Caf\u00e9 cr\u00e8me, d\u00e9j\u00e0 vu \u0151");
+    FakeMessageBox messages;
+    EditSession session(browser, messages);
+    QObject::connect(&browser, &WebBrowser::DownloadComplete, &session,
+                     [&] { session.onLoadComplete(); });
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QString file =
+            dir.write(QStringLiteral("page.html"), "<!DOCTYPE html><html><head>" + c.declaration +
+                                                       "</head><body><p id=\"t\">" + c.text +
+                                                       "</p></body></html>");
+        const int before = completions;
+        session.begin(file);
+        ASSERT_TRUE(waitUntil([&] { return completions > before; }));
+        ASSERT_TRUE(waitUntil([&] { return evaluate("document.designMode").toString() == "on"; }));
+        ASSERT_TRUE(typeAtEndOf(QStringLiteral("t"), QStringLiteral(" \u0151")));
+        session.leave(false);
+        ASSERT_TRUE(waitUntil([&] { return !session.isEditing(); }));
+        const QByteArray saved = readBytes(file);
+        EXPECT_TRUE(saved.contains(c.declaration)) << saved.toStdString();
+        const QByteArray ending = c.text.startsWith("Caf\xC3") ? " \xC5\x91" : " &#337;";
+        EXPECT_TRUE(saved.contains(c.text + ending)) << saved.toStdString();
+        ASSERT_TRUE(navigate(file));
+        EXPECT_EQ(textOf(QStringLiteral("t")), shown);
+    }
+}
+
+TEST_F(WebEngineBrowserTest, ASaveNeverTakesTheDocumentAPageWentToByItself) {
+    const QString start = dir.write(QStringLiteral("start.html"),
+                                    page("<p>Start</p><script>setTimeout(() => "
+                                         "location.href = 'other.html', 300)</script>"));
+    const QString other = dir.write(QStringLiteral("other.html"), page("<p>Other</p>"));
+    const QByteArray startBytes = readBytes(start);
+    FakeMessageBox messages;
+    EditSession session(browser, messages);
+    const int before = completions;
+    session.begin(start);
+    ASSERT_TRUE(waitUntil([&] { return completions > before; }));
+    ASSERT_TRUE(waitUntil([&] { return webPage()->url().toLocalFile() == other; }));
+
+    messages.answers = {MsgResult::Yes};
+    session.leave(true);
+    ASSERT_TRUE(waitUntil([&] { return !session.isBusy(); }));
+    EXPECT_EQ(messages.titles(),
+              (QStringList{QStringLiteral("Save"), QStringLiteral("Not Saved")}));
+    EXPECT_TRUE(session.isEditing());
+    EXPECT_EQ(readBytes(start), startBytes);
+    EXPECT_EQ(readBytes(other), page("<p>Other</p>"));
 }
 
 } // namespace

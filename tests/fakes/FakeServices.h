@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <functional>
 
 // The next answer of a script, or the fallback once the script has run out.
 template <typename Answer> Answer nextAnswer(std::deque<Answer>& answers, Answer fallback = {}) {
@@ -18,8 +19,8 @@ template <typename Answer> Answer nextAnswer(std::deque<Answer>& answers, Answer
     return answer;
 }
 
-// Message boxes are recorded; Yes/No questions take their answers from a script (Yes when the
-// script has run out), so a test never blocks.
+// Message boxes are recorded; Yes/No(/Cancel) questions take their answers from a script (Yes
+// when the script has run out), so a test never blocks.
 class FakeMessageBox : public MessageBoxService {
 public:
     struct Shown {
@@ -30,7 +31,10 @@ public:
 
     int MsgBox(const QString& title, const QString& text, int style) override {
         shown.push_back({title, text, style});
-        if ((style & 0x7) != MsgStyle::YesNo)
+        if (whileShown)
+            whileShown(); // what happens while the box is open, such as a timer's tick
+        const int buttons = style & 0x7;
+        if (buttons != MsgStyle::YesNo && buttons != MsgStyle::YesNoCancel)
             return MsgResult::Ok;
         return nextAnswer(answers, MsgResult::Yes);
     }
@@ -44,6 +48,7 @@ public:
 
     std::deque<int> answers;
     QList<Shown> shown;
+    std::function<void()> whileShown;
 };
 
 class FakeInputBox : public InputBoxService {

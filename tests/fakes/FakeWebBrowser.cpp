@@ -8,6 +8,7 @@ FakeWebBrowser::~FakeWebBrowser() {
 
 void FakeWebBrowser::Navigate2(const QString& filePath) {
     current_ = filePath;
+    documentFile = filePath;
     navigations << filePath;
 }
 
@@ -23,6 +24,7 @@ void FakeWebBrowser::answerReads() {
 
 void FakeWebBrowser::readPageMarkup(MarkupCallback callback) {
     pendingReads << [this, callback = std::move(callback)](const QString& html) {
-        callback({doctype, html});
+        callback({doctype, html, html.isEmpty() ? QByteArray() : characterSet,
+                  html.isEmpty() ? QString() : documentFile});
     };
 }

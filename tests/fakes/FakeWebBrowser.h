@@ -32,6 +32,10 @@ public:
     QStringList designModes;
     QString outerHtml;
     QString doctype;
+    QByteArray characterSet = "UTF-8";
+    // The file the document came from; the last navigation's unless a test sets it, as a page
+    // that goes elsewhere by itself would.
+    QString documentFile;
     QStringList inserted;
     QList<HtmlCallback> pendingReads;
 

@@ -26,16 +26,28 @@ QMessageBox::Icon iconFor(int style) {
 } // namespace
 
 int QtMessageBox::MsgBox(const QString& title, const QString& text, int style) {
-    const bool yesNo = (style & 0x7) == MsgStyle::YesNo;
+    const int buttons = style & 0x7;
+    const bool yesNo = buttons == MsgStyle::YesNo;
+    const bool yesNoCancel = buttons == MsgStyle::YesNoCancel;
     QMessageBox box(iconFor(style), title, text,
-                    yesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
+                    yesNoCancel ? QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel
+                    : yesNo     ? QMessageBox::Yes | QMessageBox::No
+                                : QMessageBox::Ok,
                     QApplication::activeWindow());
     box.setTextFormat(Qt::PlainText); // paths and page names are never markup
-    box.setEscapeButton(yesNo ? QMessageBox::No : QMessageBox::Ok);
-    const int answer = box.exec();
-    if (!yesNo)
-        return MsgResult::Ok;
-    return answer == QMessageBox::Yes ? MsgResult::Yes : MsgResult::No;
+    box.setEscapeButton(yesNoCancel ? QMessageBox::Cancel
+                        : yesNo     ? QMessageBox::No
+                                    : QMessageBox::Ok);
+    switch (box.exec()) {
+    case QMessageBox::Yes:
+        return MsgResult::Yes;
+    case QMessageBox::No:
+        return MsgResult::No;
+    case QMessageBox::Cancel:
+        return MsgResult::Cancel;
+    default:
+        return yesNo ? MsgResult::No : yesNoCancel ? MsgResult::Cancel : MsgResult::Ok;
+    }
 }
 
 QString QtInputBox::InputBox(const QString& prompt, const QString& title,
