@@ -1,6 +1,7 @@
 // Preview and edit mode: editing a designated page in place, and storing it.
 #include "Form2.h"
 
+#include "util/FsPath.h"
 #include "util/HelperOps.h"
 #include "util/services/MessageBoxService.h"
 
@@ -39,6 +40,18 @@ void Form2::Command2_Click() {
         services_.messages.MsgBox(QStringLiteral("Missing Info"),
                                   QStringLiteral("Please set this page as your front-end page or "
                                                  "your download page first."),
+                                  MsgStyle::Information);
+        return;
+    }
+    if (!leadsSameOrInside(page, workspace_.workFolder())) {
+        // Dropped files stand in the list where they are; saving one would change the user's own
+        // file.
+        services_.messages.MsgBox(QStringLiteral("Missing Info"),
+                                  QStringLiteral("%1 is not in Ostrel's working folder, so it "
+                                                 "cannot be edited here: Ostrel never changes "
+                                                 "your own files. Load its folder with + to edit "
+                                                 "a copy.")
+                                      .arg(page),
                                   MsgStyle::Information);
         return;
     }

@@ -66,6 +66,13 @@ TEST_F(Form2EditMode, RefusesAnEmptyListAndPagesThatAreNotDesignated) {
     EXPECT_EQ(
         messages.shown.last().text,
         QStringLiteral("Please add one or more web pages (.htm / .html files) to edit first."));
+    // A dropped file lies outside the working folder: designated or not, it is never edited.
+    const QString outside = root.write(QStringLiteral("mine.html"), "<html>mine</html>");
+    form->Form_OLEDragDrop({outside});
+    form->cmdSetasFE_Click();
+    browser->navigations.clear();
+    form->Command2_Click();
+    EXPECT_TRUE(messages.shown.last().text.startsWith(outside + QStringLiteral(" is not in")));
     EXPECT_EQ(form->Command2->text(), kEdit);
     EXPECT_TRUE(browser->navigations.isEmpty());
 }
