@@ -55,46 +55,40 @@ void EditSession::leave(bool askFirst) {
     if (!isEditing() || busy_)
         return;
     busy_ = true;
-    if (!askFirst) {
-        readMarkup([this](const WebBrowser::PageMarkup& markup) {
-            if (!showsFile(markup, file_))
-                return reportOtherDocument(markup, file_);
-            if (markup.outerHtml == baseline_)
-                return end();
-            askAndFinish(markup);
-        });
+    if (askFirst && !saveWanted())
         return;
-    }
-    switch (askToSave()) {
-    case Answer::Cancel:
-        return stayInEditMode();
-    case Answer::No:
-        return end();
-    case Answer::Yes:
-        readMarkup([this](const WebBrowser::PageMarkup& markup) {
-            if (!showsFile(markup, file_))
-                return reportOtherDocument(markup, file_);
-            if (!write(markup, file_))
-                return stayInEditMode();
-            messages_.MsgBox(QStringLiteral("Done"), QStringLiteral("Done!"),
-                             MsgStyle::Information);
-            end();
-        });
-    }
+    readMarkup([this, askFirst](const WebBrowser::PageMarkup& markup) {
+        if (!showsFile(markup, file_))
+            return reportOtherDocument(markup, file_);
+        if (askFirst)
+            return writeAndEnd(markup, true);
+        if (markup.outerHtml == baseline_)
+            return end();
+        if (saveWanted())
+            writeAndEnd(markup, false);
+    });
 }
 
-void EditSession::askAndFinish(const WebBrowser::PageMarkup& markup) {
+bool EditSession::saveWanted() {
     switch (askToSave()) {
-    case Answer::Cancel:
-        return stayInEditMode();
-    case Answer::No:
-        return end();
     case Answer::Yes:
-        if (write(markup, file_))
-            end();
-        else
-            stayInEditMode();
+        return true;
+    case Answer::No:
+        end();
+        return false;
+    case Answer::Cancel:
+        break;
     }
+    stayInEditMode();
+    return false;
+}
+
+void EditSession::writeAndEnd(const WebBrowser::PageMarkup& markup, bool confirm) {
+    if (!write(markup, file_))
+        return stayInEditMode();
+    if (confirm)
+        messages_.MsgBox(QStringLiteral("Done"), QStringLiteral("Done!"), MsgStyle::Information);
+    end();
 }
 
 void EditSession::requestClose(const std::function<void(bool mayClose)>& decided) {

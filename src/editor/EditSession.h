@@ -55,7 +55,11 @@ private:
     bool showsFile(const WebBrowser::PageMarkup& markup, const QString& file) const;
     void reportOtherDocument(const WebBrowser::PageMarkup& markup, const QString& file);
     bool write(const WebBrowser::PageMarkup& markup, const QString& file);
-    void askAndFinish(const WebBrowser::PageMarkup& markup);
+    // Asks; No ends edit mode and Cancel keeps it. True for Yes, which is the caller's to carry
+    // out.
+    bool saveWanted();
+    // "Done!" confirms the save when asked to.
+    void writeAndEnd(const WebBrowser::PageMarkup& markup, bool confirm);
     void end();
     void stayInEditMode() { busy_ = false; }
 

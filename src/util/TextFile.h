@@ -10,6 +10,8 @@
 // saved unchanged comes back byte for byte, whatever its encoding.
 QString decodeUtf8Lossless(const QByteArray& bytes);
 QByteArray encodeUtf8Lossless(const QString& text);
+// Appends a code point's UTF-8 bytes.
+void appendUtf8(QByteArray& out, char32_t codePoint);
 
 // Writes all bytes to an open file descriptor; throws FileError naming path.
 void writeAllBytes(int fd, const QByteArray& bytes, const QString& path);
