@@ -135,6 +135,7 @@ private:
     void showError(const QString& text);
     bool readDesignatedPage(int index, QString& text);
     void setEditControls(bool editing);
+    bool isInWorkFolder(const QString& page) const;
     bool listMayChange() const { return !editing_.isEditing() && !editing_.isBusy(); }
 
     Workspace workspace_;

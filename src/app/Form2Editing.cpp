@@ -43,9 +43,7 @@ void Form2::Command2_Click() {
                                   MsgStyle::Information);
         return;
     }
-    if (!leadsSameOrInside(page, workspace_.workFolder())) {
-        // Dropped files stand in the list where they are; saving one would change the user's own
-        // file.
+    if (!isInWorkFolder(page)) {
         services_.messages.MsgBox(QStringLiteral("Missing Info"),
                                   QStringLiteral("%1 is not in Ostrel's working folder, so it "
                                                  "cannot be edited here: Ostrel never changes "
@@ -82,9 +80,15 @@ void Form2::closeEvent(QCloseEvent* event) {
     });
 }
 
+bool Form2::isInWorkFolder(const QString& page) const {
+    // Dropped files stand in the list where they are; saving one would change the user's own file.
+    return leadsSameOrInside(page, workspace_.workFolder());
+}
+
 void Form2::SavePage(const QString& sTextToFind, const QString& sTextToReplace,
                      bool /*blnRefreshPage*/) {
-    editing_.replaceAndSave(sTextToFind, sTextToReplace);
+    if (isInWorkFolder(editing_.isEditing() ? editing_.file() : WebBrowser1->currentFile()))
+        editing_.replaceAndSave(sTextToFind, sTextToReplace);
 }
 
 void Form2::WebBrowser1_DownloadComplete() {

@@ -73,6 +73,9 @@ TEST_F(Form2EditMode, RefusesAnEmptyListAndPagesThatAreNotDesignated) {
     browser->navigations.clear();
     form->Command2_Click();
     EXPECT_TRUE(messages.shown.last().text.startsWith(outside + QStringLiteral(" is not in")));
+    form->SavePage(QStringLiteral("mine"), QStringLiteral("yours"), false);
+    browser->answerReads();
+    EXPECT_EQ(readBytes(outside), QByteArray("<html>mine</html>"));
     EXPECT_EQ(form->Command2->text(), kEdit);
     EXPECT_TRUE(browser->navigations.isEmpty());
 }
