@@ -69,7 +69,7 @@ int main(int argc, char** argv) {
     for (const char* shape : {"markup", "prose"})
         for (const int assets : {1000, 10000})
             cases.push_back(makeCase(shape, assets));
-    const QString prefix = AssetUrlPrefix(QStringLiteral("p48217"));
+    const QString prefix = AssetUrlPrefix();
 
     for (Case& c : cases) {
         qsizetype rewritten = 0;

@@ -161,9 +161,32 @@ const PageTags& BackTags() {
     return tags;
 }
 
-QString AssetUrlPrefix(const QString& pluginPrefix) {
-    return QStringLiteral("<?php bloginfo('wpurl'); ?>/wp-content/plugins/") + pluginPrefix +
-           QStringLiteral("/modules/template/");
+QString AssetUrlPrefix() {
+    return QStringLiteral("<?php echo esc_url( plugins_url( '/', __FILE__ ) ); ?>");
+}
+
+QString ConvertedPageGuard() {
+    return QStringLiteral("<?php defined( 'ABSPATH' ) || exit; ?>");
+}
+
+QString NeutralisePhpOpenings(const QString& text) {
+    static const QString kOpening = QStringLiteral("<?");
+    static const QString kPrinted = QStringLiteral("<?php echo '<?'; ?>");
+    QString result;
+    qsizetype from = 0;
+    for (qsizetype at = text.indexOf(kOpening); at >= 0; at = text.indexOf(kOpening, at + 2)) {
+        const QStringView after = QStringView(text).mid(at + 2);
+        if (after.startsWith(QLatin1Char('=')) ||
+            after.startsWith(QLatin1String("php"), Qt::CaseInsensitive))
+            continue;
+        result += QStringView(text).mid(from, at - from);
+        result += kPrinted;
+        from = at + 2;
+    }
+    if (from == 0)
+        return text;
+    result += QStringView(text).mid(from);
+    return result;
 }
 
 QString RewriteAssetPaths(const QString& text, const QStringList& assets,
@@ -192,12 +215,12 @@ QString ReplacePageTags(const QString& text, const PageTags& tags) {
 }
 
 void ConvertPage(const QString& pagePath, const PageTags& tags, const QStringList& assets,
-                 const QString& pluginPrefix, const QString& outputPath) {
+                 const QString& outputPath) {
     // Read as the browser shows the page; the template is served as UTF-8 whatever it declares.
-    QString workingText = LoadPageFromFile(pagePath);
-    workingText = RewriteAssetPaths(workingText, assets, AssetUrlPrefix(pluginPrefix));
+    QString workingText = NeutralisePhpOpenings(LoadPageFromFile(pagePath));
+    workingText = RewriteAssetPaths(workingText, assets, AssetUrlPrefix());
     Pause(1);
-    workingText = ReplacePageTags(workingText, tags);
+    workingText = ConvertedPageGuard() + ReplacePageTags(workingText, tags);
 
     // An earlier output goes first, so a shorter text never leaves old bytes behind.
     if (PathExists(outputPath, false) && ::unlink(encodeUtf8Lossless(outputPath).constData()) != 0)

@@ -113,9 +113,9 @@ void PluginBuilder::assemblePluginFolder(const BuildRequest& request, const QStr
 
 void PluginBuilder::convertPages(const BuildRequest& request, const QString& plugin) const {
     const QString pageFolder = plugin + QLatin1Char('/') + kPageFolder + QLatin1Char('/');
-    ConvertPage(request.frontPage, FrontTags(), assets_, request.pluginPrefix,
+    ConvertPage(request.frontPage, FrontTags(), assets_,
                 pageFolder + QStringLiteral("converted_index.php"));
-    ConvertPage(request.downloadPage, BackTags(), assets_, request.pluginPrefix,
+    ConvertPage(request.downloadPage, BackTags(), assets_,
                 pageFolder + QStringLiteral("converted_download.php"));
 }
 

@@ -14,6 +14,12 @@ const QList<TemplateFile>& PersonalisedTemplateFiles() {
         {QStringLiteral("modules/cpt.php"), true, false},
         {QStringLiteral("modules/cpt_template_loader.php"), true, false},
         {QStringLiteral("plugin.php"), true, true},
+        // The rest carry the identifier as their translations' text domain.
+        {QStringLiteral("modules/admin.php"), false, false},
+        {QStringLiteral("modules/store.php"), false, false},
+        {QStringLiteral("modules/delivery_links.php"), false, false},
+        {QStringLiteral("uninstall.php"), false, false},
+        {QStringLiteral("readme.txt"), false, true},
     };
     return files;
 }
@@ -24,7 +30,13 @@ QString PersonaliseTemplateText(const QString& text, const QString& pluginPrefix
     QString result = ReplaceText(text, QStringLiteral("#prefix#"), pluginPrefix);
     if (details) {
         result = ReplaceText(result, QStringLiteral("#header#"), BuildPluginHeader(*details));
-        result = ReplaceText(result, QStringLiteral("#menuname#"), OneLine(details->name));
+        const std::pair<const char*, const QString*> values[] = {
+            {"#menuname#", &details->name},           {"#name#", &details->name},
+            {"#description#", &details->description}, {"#version#", &details->version},
+            {"#license#", &details->license},
+        };
+        for (const auto& [placeholder, value] : values)
+            result = ReplaceText(result, QLatin1String(placeholder), OneLine(*value));
     }
     return ReplaceText(result, QStringLiteral("?>\r\n"), QStringLiteral("?>"));
 }
@@ -37,5 +49,5 @@ void PersonaliseTemplateFile(const QString& pluginFolder, const TemplateFile& fi
         return;
     const QString text = LoadTextFromFile(path);
     SaveTextToFile(
-        PersonaliseTemplateText(text, pluginPrefix, file.carriesHeader ? &details : nullptr), path);
+        PersonaliseTemplateText(text, pluginPrefix, file.takesDetails ? &details : nullptr), path);
 }

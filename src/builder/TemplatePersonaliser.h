@@ -9,13 +9,13 @@
 struct TemplateFile {
     QString relativePath;
     bool required;
-    bool carriesHeader; // plugin.php also takes the header and the menu name
+    bool takesDetails; // the header, the menu name and the details' own placeholders
 };
 const QList<TemplateFile>& PersonalisedTemplateFiles();
 
-// The placeholders of a template text filled in: the identifier everywhere, the header and the
-// menu name where details are given (each value on one line), and the line break after each
-// PHP closing tag dropped.
+// The placeholders of a template text filled in: the identifier everywhere; where details are
+// given the header, the menu name, and #name#, #description#, #version# and #license# (each value
+// on one line); and the line break after each PHP closing tag dropped.
 QString PersonaliseTemplateText(const QString& text, const QString& pluginPrefix,
                                 const PluginDetails* details);
 

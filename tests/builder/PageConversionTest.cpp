@@ -26,7 +26,8 @@ QString randomString(QRandomGenerator& random, const QString& alphabet, int maxL
     return s;
 }
 
-const QString kPrefix = AssetUrlPrefix(QStringLiteral("ID"));
+const QString kPrefix = AssetUrlPrefix();
+const QByteArray kGuard = "<?php defined( 'ABSPATH' ) || exit; ?>";
 
 TEST(RewriteAssetPaths, AgreesWithThePlainReplaceAllOnRandomPages) {
     QRandomGenerator random(20240611);
@@ -91,8 +92,8 @@ TEST(RewriteAssetPaths, AdjacentQuotedStretchesAndEmptyAssets) {
 TEST(RewriteAssetPaths, OnlyExactDoubleQuotedReferencesToListedFilesChange) {
     const QStringList assets{QStringLiteral("images/a.png")};
     EXPECT_EQ(RewriteAssetPaths(QStringLiteral("<img src=\"images/a.png\">"), assets, kPrefix),
-              QStringLiteral("<img src=\"<?php bloginfo('wpurl'); ?>/wp-content/plugins/ID/"
-                             "modules/template/images/a.png\">"));
+              QStringLiteral("<img src=\"<?php echo esc_url( plugins_url( '/', __FILE__ ) ); "
+                             "?>images/a.png\">"));
     const QStringList unchanged{
         QStringLiteral("<img src='images/a.png'>"),
         QStringLiteral("<img src=images/a.png>"),
@@ -142,7 +143,7 @@ class ConvertPageTest : public ::testing::Test {
 protected:
     QString convert(const QByteArray& page, const QStringList& assets = {}) {
         const QString pagePath = dir.write(QStringLiteral("pages/index.html"), page);
-        ConvertPage(pagePath, FrontTags(), assets, QStringLiteral("ID"), output);
+        ConvertPage(pagePath, FrontTags(), assets, output);
         return output;
     }
 
@@ -154,9 +155,28 @@ TEST_F(ConvertPageTest, WritesTheConvertedTextAsUtf8WithoutMark) {
     convert("<p>caf\xC3\xA9 #FRONT#</p><img src=\"images/a.png\">",
             {QStringLiteral("images/a.png")});
     EXPECT_EQ(readBytes(output),
-              QByteArray("<p>caf\xC3\xA9 <?php echo $front_tag;?></p><img src=\"<?php "
-                         "bloginfo('wpurl'); ?>/wp-content/plugins/ID/modules/template/"
-                         "images/a.png\">"));
+              kGuard + "<p>caf\xC3\xA9 <?php echo $front_tag;?></p><img src=\"<?php echo "
+                       "esc_url( plugins_url( '/', __FILE__ ) ); ?>images/a.png\">");
+}
+
+TEST_F(ConvertPageTest, PageTextNeverRunsAsPhp) {
+    // Only "<?php" (any case) and "<?=" open PHP on purpose; every other "<?" is printed. The
+    // tags' own PHP comes after, so it stays PHP.
+    const QString printed = QStringLiteral("<?php echo '<?'; ?>");
+    const QList<std::pair<QString, QString>> cases{
+        {QStringLiteral("<?xml version=\"1.0\"?><html>"),
+         printed + QStringLiteral("xml version=\"1.0\"?><html>")},
+        {QStringLiteral("<?php echo 1; ?><?PHP x ?><?= $y ?>"),
+         QStringLiteral("<?php echo 1; ?><?PHP x ?><?= $y ?>")},
+        {QStringLiteral("a<?b<?<?"),
+         QStringLiteral("a") + printed + QStringLiteral("b") + printed + printed},
+        {QStringLiteral("<?ph"), printed + QStringLiteral("ph")},
+    };
+    for (const auto& [text, expected] : cases)
+        EXPECT_EQ(NeutralisePhpOpenings(text), expected) << text.toStdString();
+    convert("<?xml version=\"1.0\"?>\n<p>#FRONT#</p>");
+    EXPECT_EQ(readBytes(output), kGuard + "<?php echo '<?'; ?>xml version=\"1.0\"?>\n<p><?php "
+                                          "echo $front_tag;?></p>");
 }
 
 // WordPress serves the template as UTF-8, so the page is read as the browser read it and
@@ -174,23 +194,21 @@ TEST_F(ConvertPageTest, PagesInOtherEncodingsBecomeTheSameTextInUtf8) {
     };
     for (const auto& [page, converted] : pages) {
         convert(page);
-        EXPECT_EQ(readBytes(output), converted) << page.toHex().constData();
+        EXPECT_EQ(readBytes(output), kGuard + converted) << page.toHex().constData();
     }
 }
 
-TEST_F(ConvertPageTest, ReplacesALongerEarlierOutputAndWritesEmptyPagesEmpty) {
+TEST_F(ConvertPageTest, ReplacesALongerEarlierOutputAndWritesAnEmptyPageAsTheGuardAlone) {
     dir.write(QStringLiteral("out/converted_index.php"), QByteArray(5000, 'o'));
     convert("short");
-    EXPECT_EQ(readBytes(output), QByteArray("short"));
+    EXPECT_EQ(readBytes(output), kGuard + "short");
     convert("");
-    EXPECT_TRUE(QFileInfo(output).isFile());
-    EXPECT_EQ(QFileInfo(output).size(), 0);
+    EXPECT_EQ(readBytes(output), kGuard);
 }
 
 TEST_F(ConvertPageTest, MissingPageIsAnErrorAndWritesNothing) {
     try {
-        ConvertPage(dir / QStringLiteral("pages/missing.html"), BackTags(), {},
-                    QStringLiteral("ID"), output);
+        ConvertPage(dir / QStringLiteral("pages/missing.html"), BackTags(), {}, output);
         FAIL() << "no error";
     } catch (const FileError& error) {
         EXPECT_TRUE(error.description().contains(QStringLiteral("missing.html")));

@@ -122,12 +122,14 @@ TEST_F(PluginBuilderTest, BuildsOneArchiveHoldingThePersonalisedPluginFolder) {
     EXPECT_EQ(readBytes(plugin + QStringLiteral("/modules/cpt_template_loader.php")),
               QByteArray("<?php load('pid1'); ?>\n"));
 
-    const QByteArray url = AssetUrlPrefix(QStringLiteral("pid1")).toUtf8();
+    const QByteArray url = AssetUrlPrefix().toUtf8();
+    const QByteArray guard = ConvertedPageGuard().toUtf8();
     EXPECT_EQ(readBytes(plugin + QStringLiteral("/modules/template/converted_index.php")),
-              "<html><body><img src=\"" + url + "images/a.png\" alt=\"caf\xC3\xA9\">" +
+              guard + "<html><body><img src=\"" + url + "images/a.png\" alt=\"caf\xC3\xA9\">" +
                   "<img src='images/a.png'><?php echo $front_tag;?></body></html>");
     EXPECT_EQ(readBytes(plugin + QStringLiteral("/modules/template/converted_download.php")),
-              "<p><?php echo $back_tag;?></p><a href=\"" + url + "files/book.pdf\">get</a>");
+              guard + "<p><?php echo $back_tag;?></p><a href=\"" + url +
+                  "files/book.pdf\">get</a>");
 
     // The pages travel unchanged beside the converted ones.
     const QStringList pages{QStringLiteral("index.html"), QStringLiteral("download.html"),

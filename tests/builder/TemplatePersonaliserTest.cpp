@@ -97,7 +97,7 @@ protected:
     PluginDetails details = sampleDetails();
 };
 
-TEST_F(PersonaliseTemplateFileTest, FourFilesAreRequiredAndThanksIsOptional) {
+TEST_F(PersonaliseTemplateFileTest, FourFilesAreRequiredAndTheRestOptional) {
     QStringList required, optional;
     for (const TemplateFile& file : PersonalisedTemplateFiles())
         (file.required ? required : optional) << file.relativePath;
@@ -106,11 +106,25 @@ TEST_F(PersonaliseTemplateFileTest, FourFilesAreRequiredAndThanksIsOptional) {
                                      QStringLiteral("modules/cpt_template_loader.php"),
                                      QStringLiteral("modules/template/template.php"),
                                      QStringLiteral("plugin.php")}));
-    EXPECT_EQ(optional, QStringList{QStringLiteral("modules/template/thanks.php")});
+    optional.sort();
+    EXPECT_EQ(optional,
+              (QStringList{QStringLiteral("modules/admin.php"),
+                           QStringLiteral("modules/delivery_links.php"),
+                           QStringLiteral("modules/store.php"),
+                           QStringLiteral("modules/template/thanks.php"),
+                           QStringLiteral("readme.txt"), QStringLiteral("uninstall.php")}));
 }
 
 TEST_F(PersonaliseTemplateFileTest, PersonalisesEachFileInPlace) {
+    dir.write(QStringLiteral("readme.txt"), "=== #name# ===\nStable tag: #version#\nLicense: "
+                                            "#license#\n\n#description#\n#prefix#");
+    dir.write(QStringLiteral("modules/admin.php"), "<?php __( 'x', '#prefix#' ); // #name#");
     personaliseAll();
+    EXPECT_EQ(readBytes(dir / QStringLiteral("readme.txt")),
+              QByteArray("=== Herb Guide ===\nStable tag: 1.2\nLicense: GPL2\n\nGrow herbs, "
+                         "caf\xC3\xA9 style\np42"));
+    EXPECT_EQ(readBytes(dir / QStringLiteral("modules/admin.php")),
+              QByteArray("<?php __( 'x', 'p42' ); // #name#"));
     EXPECT_EQ(readBytes(dir / QStringLiteral("plugin.php")),
               BuildPluginHeader(details).toUtf8() + "<?php // Herb Guide p42 caf\xE9");
     // Only plugin.php takes the header and the menu name.

@@ -17,8 +17,8 @@
 namespace {
 
 const QByteArray kOldArchive("an older archive");
-const QByteArray
-    kUrlPrefix("<?php bloginfo('wpurl'); ?>/wp-content/plugins/shop1/modules/template/");
+const QByteArray kUrlPrefix("<?php echo esc_url( plugins_url( '/', __FILE__ ) ); ?>");
+const QByteArray kGuard("<?php defined( 'ABSPATH' ) || exit; ?>");
 const QByteArray kFrontTag("<?php echo $front_tag;?>");
 const QByteArray kBackTag("<?php echo $back_tag;?>");
 
@@ -294,8 +294,9 @@ TEST_F(BatchFaults, OddNamesReachTheArchiveByteForByte) {
     // A page that is not UTF-8 reads as windows-1252, as in a browser, where its reference names
     // "\u00ff\u00fe.png" and not the file; the template holds that text as UTF-8.
     converted.replace(notUtf8, "\xC3\xBF\xC3\xBE.png");
-    EXPECT_EQ(packed.value("converted_index.php").toStdString(), converted.toStdString());
-    EXPECT_EQ(packed.value("converted_download.php"), kBackTag);
+    EXPECT_EQ(packed.value("converted_index.php").toStdString(),
+              (kGuard + converted).toStdString());
+    EXPECT_EQ(packed.value("converted_download.php"), kGuard + kBackTag);
     removeTreeRaw(QFile::encodeName(into.path()));
 }
 
@@ -312,9 +313,10 @@ TEST_F(BatchFaults, APageHoldingNulBytesKeepsThem) {
     QByteArray converted = page;
     converted.replace("\"images/a.png\"", "\"" + kUrlPrefix + "images/a.png\"")
         .replace("#FRONT#", kFrontTag);
-    EXPECT_EQ(builtFile(QStringLiteral("modules/template/converted_index.php")), converted);
+    EXPECT_EQ(builtFile(QStringLiteral("modules/template/converted_index.php")),
+              kGuard + converted);
     EXPECT_EQ(builtFile(QStringLiteral("modules/template/converted_download.php")),
-              QByteArray("\0", 1) + kBackTag + QByteArray("\0", 1));
+              kGuard + QByteArray("\0", 1) + kBackTag + QByteArray("\0", 1));
 }
 
 TEST_F(BatchFaults, AFiftyMegabytePageIsConverted) {
@@ -334,7 +336,7 @@ TEST_F(BatchFaults, AFiftyMegabytePageIsConverted) {
     ASSERT_TRUE(r.ended);
     ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
     EXPECT_EQ(outside(), before);
-    QByteArray converted = page;
+    QByteArray converted = kGuard + page;
     converted.replace("\"images/a.png\"", "\"" + kUrlPrefix + "images/a.png\"")
         .replace("\"files/book.pdf\"", "\"" + kUrlPrefix + "files/book.pdf\"")
         .replace("#FRONT#", kFrontTag)

@@ -38,7 +38,7 @@ served_product() {
         fi
     done
 }
-plugin_url=$site/wp-content/plugins/$id_a
+plugin_url=$plugins_url/$id_a
 product_addresses=("$plugin_url/modules/template/$product" "$plugin_url/modules/template/download.html"
     "$store_url/files/$product" "$store_url/pages/download.html")
 listings=("$plugin_url/" "$plugin_url/modules/" "$plugin_url/modules/template/"
@@ -157,7 +157,7 @@ verdict "the menu shows the new address and reminds the seller to give it to the
 
 ### A download far larger than PHP's memory limit
 
-big_url=$site/wp-content/plugins/$id_b/modules/template/$big
+big_url=$plugins_url/$id_b/modules/template/$big
 printf '%s' "<a href=\"$big_url\">The big edition</a>" >"$work/back-b"
 wp set-tags "$file_b" "$work/front-b" "$work/back-b"
 fetch "$(field download_url <"${keys[$id_b]}")" "$work/download-big.html" >/dev/null

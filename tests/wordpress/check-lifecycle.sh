@@ -63,7 +63,7 @@ if [ -s "$debug_log" ]; then
     cat "$debug_log"
     echo "----"
 fi
-plugin_lines=$(grep -E "wp-content/plugins/($id_a|$id_b)/" "$debug_log" 2>/dev/null)
+plugin_lines=$(grep -E "${plugins_path#/}/($id_a|$id_b)/" "$debug_log" 2>/dev/null)
 expect_none "the WP_DEBUG log holds no error, warning, notice or deprecation from the plugins" \
     ${plugin_lines:+"$plugin_lines"}
 
@@ -82,7 +82,7 @@ uninstall() {
     local id=$1 file=$2 left status store
     store=$(field store_dir <"${keys[$id]}")
     check "uninstalling $id deactivates and deletes it" wp uninstall "$file"
-    check "the folder of $id is gone" [ ! -e "$site_dir/wp-content/plugins/$id" ]
+    check "the folder of $id is gone" [ ! -e "$plugins_dir/$id" ]
     check "the store of $id is gone with the product's files" [ -n "$store" -a ! -e "$(dirname "$store")" ]
     left=$(leftovers "$id")
     [ -z "$left" ]

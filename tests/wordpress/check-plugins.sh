@@ -19,6 +19,9 @@ big=files/big-edition.bin
 
 product_b=$work/product-b
 cp -r "$sample" "$product_b"
+# An XHTML sales page, whose first line is PHP's short open tag to a server that allows those.
+xml_declaration='<?xml version="1.0" encoding="UTF-8"?>'
+{ echo "$xml_declaration"; cat "$sample/index.html"; } >"$product_b/index.html"
 # Numbered lines, so a chunk sent twice or left out changes the bytes.
 seq 1 40000000 | head -c 200000000 >"$product_b/$big"
 
@@ -66,7 +69,7 @@ file_b=$(wp install-plugin "${zip[$id_b]}" | tail -n 1)
 check "WordPress's installer installs both as $id_a/plugin.php and $id_b/plugin.php" \
     [ "$file_a" = "$id_a/plugin.php" -a "$file_b" = "$id_b/plugin.php" ]
 rm -rf "$work/out-b"
-[ -f "$site_dir/wp-content/plugins/$id_a/plugin.php" ] || abort "plugin $id_a is in wp-content/plugins/$id_a"
+[ -f "$plugins_dir/$id_a/plugin.php" ] || abort "plugin $id_a is in $plugins_dir/$id_a"
 
 wp plugin-data "$file_a" >"$work/plugin-data"
 header_errors=()
@@ -101,11 +104,12 @@ noisy=()
 for file in plugin.php uninstall.php index.php modules/cpt.php modules/cpt_template_loader.php \
     modules/admin.php modules/store.php modules/delivery_links.php modules/delivery.php \
     modules/private_pages.php modules/template/template.php modules/template/thanks.php \
+    modules/template/converted_index.php modules/template/converted_download.php \
     modules/template/files/index.php; do
-    status=$(fetch "$site/wp-content/plugins/$id_a/$file" "$work/direct")
+    status=$(fetch "$plugins_url/$id_a/$file" "$work/direct")
     [ "$status" = 200 ] && [ ! -s "$work/direct" ] || noisy+=("$file: status $status, $(head -c 200 "$work/direct")")
 done
-expect_none "the plugin's PHP files answer nothing when called directly" "${noisy[@]}"
+expect_none "the plugin's PHP files, its converted pages too, answer nothing when called directly, errors shown or not" "${noisy[@]}"
 
 ### The site owner's menu: log in, read it, save both tags with the settings form
 
@@ -137,7 +141,7 @@ verdict "with nothing set, the sales page still renders"
 front_option=$(field front_option <"${keys[$id_a]}")
 back_option=$(field back_option <"${keys[$id_a]}")
 lifetime_option=$(field lifetime_option <"${keys[$id_a]}")
-pdf_url=$site/wp-content/plugins/$id_a/modules/template/$product
+pdf_url=$plugins_url/$id_a/modules/template/$product
 front_html='<form action="https://pay.example.com/checkout" method="post"><input type="hidden" name="item" value="herbs-1"><button type="submit" onclick="steal()">Buy now – €9,90</button></form><script>alert("front")</script>'
 back_html='<p><a class="button" href="'$pdf_url'">Download “The Balcony Herb Garden” (PDF)</a></p><img src="x" onerror="alert(1)" alt="">'
 status=$(post_form "$admin" options.php "$jar" "$front_option=$front_html" "$back_option=$back_html" \
@@ -170,7 +174,7 @@ check "the menu page shows the saved HTML for editing" \
 unsign() { # ID
     local arg
     arg=$(field download_arg <"${keys[$1]}")
-    sed -E "s#$site/\\?$arg=0\\.[0-9]+\\.[0-9a-f]{64}#$site/wp-content/plugins/$1/modules/template/$product#g"
+    sed -E "s#$site/\\?$arg=0\\.[0-9]+\\.[0-9a-f]{64}#$plugins_url/$1/modules/template/$product#g"
 }
 
 # check_page WHAT URL CONVERTED_PAGE VARIABLE TAG_FILE ID
@@ -181,7 +185,7 @@ check_page() {
     status=$(fetch "$url" "$page" -D "$headers")
     [ "$status" = 200 ] && grep -qi '^content-type: text/html; charset=utf-8' "$headers"
     verdict "the $what page of $id answers 200 as UTF-8" "got: $status"
-    php "$here/render-page.php" "$converted" "$variable" "$tag" "$site" >"$expected"
+    php -d short_open_tag=1 "$here/render-page.php" "$converted" "$variable" "$tag" "$plugins_dir" "$plugins_url" >"$expected"
     unsign "$id" <"$page" >"$page.unsigned"
     if cmp -s "$page.unsigned" "$expected"; then
         pass "the $what page of $id is exactly the converted page with its tag's HTML, no theme around it"
@@ -192,9 +196,9 @@ check_page() {
     check "the $what page of $id holds its tag's HTML" contains "$page.unsigned" "$(cat "$tag")"
     check "the $what page of $id keeps non-ASCII text intact" contains "$page" "© 2024 Little Green Press ·"
 
-    local prefix=$site/wp-content/plugins/$id/modules/template/ asset_url relative bad=()
+    local prefix=$plugins_url/$id/modules/template/ asset_url relative bad=()
     local assets
-    assets=$(grep -oE "https?://[^\"' )]*/wp-content/plugins/$id/modules/template/[^\"' )]*" "$page" | sort -u)
+    assets=$(grep -oE "https?://[^\"' )]*$plugins_path/$id/modules/template/[^\"' )]*" "$page" | sort -u)
     for asset_url in $assets; do
         relative=${asset_url#"$prefix"}
         status=$(fetch "$asset_url" "$work/asset")
@@ -210,7 +214,7 @@ check_page() {
     fi
 }
 
-template_a=$site_dir/wp-content/plugins/$id_a/modules/template
+template_a=$plugins_dir/$id_a/modules/template
 check_page sales "$sales_url" "$template_a/converted_index.php" front_tag "$work/front-a" "$id_a"
 check "the sales page shows the reviewer's name intact" contains "$work/sales-$id_a.html" "— Zoë Müller, Århus"
 check_page download "$download_url" "$template_a/converted_download.php" back_tag "$work/back-a" "$id_a"
@@ -231,8 +235,10 @@ printf '%s' '<a class="buy" href="https://pay.example.com/kit">Buy the kit</a>x(
 wp set-tags "$file_b" "$work/front-b-typed" "$work/back-b"
 check "the second plugin's saved HTML is cleaned however it is saved" \
     [ "$(wp get-option "$(field front_option <"${keys[$id_b]}")")" = "$(cat "$work/front-b")" ]
-template_b=$site_dir/wp-content/plugins/$id_b/modules/template
+template_b=$plugins_dir/$id_b/modules/template
 check_page sales "$(field sales_url <"${keys[$id_b]}")" "$template_b/converted_index.php" front_tag "$work/front-b" "$id_b"
+check "the second plugin's sales page starts with its XML declaration as text" \
+    [ "$(head -n 1 "$work/sales-$id_b.html")" = "$xml_declaration" ]
 check_page download "$(field download_url <"${keys[$id_b]}")" "$template_b/converted_download.php" back_tag "$work/back-b" "$id_b"
 fetch "$site/wp-admin/admin.php?page=$(field menu_slug <"${keys[$id_b]}")" "$work/admin-b.html" -b "$jar" >/dev/null
 check "the second plugin's menu page shows its name as typed, dollars and braces included" \

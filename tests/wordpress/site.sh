@@ -1,9 +1,14 @@
 # Starts the throwaway site of the WordPress test: a private MariaDB on a socket, and Apache with
 # mod_php on 127.0.0.1 with its own configuration file, set up as Debian sets it up and as hosts
 # run WordPress: folders listed, .htaccess honoured, pretty permalinks through mod_rewrite.
-# Sourced; needs $work, and fills $site_dir, $port, $site, $socket, $debug_log and $started.
+# Plugins live where some site layouts move them, away from wp-content/plugins, and PHP runs with
+# short open tags and errors shown, as some hosts have it.
+# Sourced; needs $work, and fills $site_dir, $plugins_dir, $port, $site, $plugins_url, $socket,
+# $debug_log and $started.
 
 site_dir=$work/site
+plugins_path=/app/plugins
+plugins_dir=$site_dir$plugins_path
 socket=$work/db.sock
 debug_log=$work/debug.log
 # PHP's memory limit, far below the largest delivery file the test downloads.
@@ -50,6 +55,8 @@ foreach ( array( 'AUTH_KEY', 'SECURE_AUTH_KEY', 'LOGGED_IN_KEY', 'NONCE_KEY', 'A
 \$table_prefix = 'wp_';
 define( 'WP_HOME', '$site' );
 define( 'WP_SITEURL', '$site' );
+define( 'WP_PLUGIN_DIR', '$plugins_dir' );
+define( 'WP_PLUGIN_URL', '$plugins_url' );
 define( 'WP_DEBUG', true );
 define( 'WP_DEBUG_LOG', '$debug_log' );
 define( 'WP_DEBUG_DISPLAY', false );
@@ -118,6 +125,9 @@ AccessFileName .htaccess
 	Require all denied
 </FilesMatch>
 php_admin_value memory_limit $php_memory_limit
+php_admin_flag short_open_tag on
+# WordPress turns these off for its own requests; a file called directly shows what it prints.
+php_flag display_errors on
 CONF
     } >"$work/apache/httpd.conf"
 }
@@ -137,7 +147,9 @@ start_site() {
     start_database
     port=$(free_port)
     site=http://127.0.0.1:$port
+    plugins_url=$site$plugins_path
     cp -rL /usr/share/wordpress "$site_dir" || abort "WordPress is copied"
+    mkdir -p "$plugins_dir"
     write_wordpress_config
     wp install "$password" || { show_log "debug log" "$debug_log"; abort "WordPress installs"; }
     write_apache_config
@@ -146,8 +158,10 @@ start_site() {
     status=$(fetch "$site/" "$work/home.html")
     [ "$status" = 200 ] || { show_log "Apache" "$work/apache/error.log"; abort "WordPress answers on $site (got $status)"; }
     pass "WordPress is installed and answers on $site, served by Apache with mod_php"
-    echo '<?php echo ini_get( "memory_limit" );' >"$site_dir/memory-limit.php"
-    check "PHP runs with a memory limit of $php_memory_limit" \
-        [ "$(curl -sS "$site/memory-limit.php")" = "$php_memory_limit" ]
-    rm -f "$site_dir/memory-limit.php"
+    echo '<?php echo ini_get( "memory_limit" ), " ", ini_get( "short_open_tag" ), " ", ini_get( "display_errors" );' >"$site_dir/settings.php"
+    local settings
+    settings=$(curl -sS "$site/settings.php")
+    [ "$settings" = "$php_memory_limit 1 1" ]
+    verdict "PHP runs with a memory limit of $php_memory_limit, short open tags and errors shown" "got: $settings"
+    rm -f "$site_dir/settings.php"
 }
