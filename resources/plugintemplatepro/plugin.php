@@ -11,8 +11,13 @@ defined( 'ABSPATH' ) || exit;
 #menuname#
 OSTREL_PLUGIN_NAME_9F3C2A;
 
-	// Buy buttons and sign-up forms need form fields, which plain post HTML does not allow.
+	// The Plugins screen knows the plugin by its main file.
+	$ostrel['file'] = __FILE__;
+
+	// For people not trusted with unfiltered HTML: post HTML, plus the forms, fields, iframes and
+	// data-/aria- attributes that buy buttons and sign-up forms are made of.
 	$ostrel['sanitize_tag'] = static function ( $html ) {
+		$html    = is_string( $html ) ? $html : '';
 		$common  = array(
 			'class' => true,
 			'id'    => true,
@@ -62,15 +67,112 @@ OSTREL_PLUGIN_NAME_9F3C2A;
 					'cols' => true,
 				),
 				'label'    => $common + array( 'for' => true ),
+				'iframe'   => $common + array(
+					'src'             => true,
+					'width'           => true,
+					'height'          => true,
+					'frameborder'     => true,
+					'allow'           => true,
+					'allowfullscreen' => true,
+					'name'            => true,
+					'loading'         => true,
+					'referrerpolicy'  => true,
+				),
 			)
 		);
-		return wp_kses( is_string( $html ) ? $html : '', $allowed );
+		// wp_kses knows no aria-* wildcard, and data-* only on some elements and versions: the
+		// names the HTML uses are allowed one by one, on every element.
+		preg_match_all( '/(?:data|aria)(?:-[a-z0-9_]+)+/i', $html, $names );
+		$extra = array_fill_keys( array_map( 'strtolower', $names[0] ), true );
+		foreach ( $allowed as $element => $attributes ) {
+			$allowed[ $element ] = array_merge( is_array( $attributes ) ? $attributes : array(), $extra );
+		}
+		// A script's or style sheet's code would otherwise stay behind as visible text.
+		$html = preg_replace( '#<(script|style)\b[^>]*>.*?</\1\s*>#is', '', $html );
+		return wp_kses( (string) $html, $allowed );
+	};
+
+	// What cleaning took away, by kind, told from the pasted and the kept HTML.
+	$ostrel['removed_kinds'] = static function ( $pasted, $kept ) {
+		$census = static function ( $html ) {
+			$found = array();
+			preg_match_all( '/<([a-z][a-z0-9-]*)([^>]*)>/i', $html, $tags, PREG_SET_ORDER );
+			foreach ( $tags as $tag ) {
+				$name           = strtolower( $tag[1] );
+				$found[ $name ] = isset( $found[ $name ] ) ? $found[ $name ] : array( 0, 0 );
+				++$found[ $name ][0];
+				$found[ $name ][1] += count( wp_kses_hair( $tag[2], wp_allowed_protocols() ) );
+			}
+			return $found;
+		};
+		$before = $census( $pasted );
+		$after  = $census( $kept );
+		$kinds  = array();
+		foreach ( $before as $name => $counts ) {
+			$left = isset( $after[ $name ] ) ? $after[ $name ] : array( 0, 0 );
+			if ( $counts[0] > $left[0] ) {
+				$kind = in_array( $name, array( 'script', 'style' ), true ) ? $name : 'tag';
+			} elseif ( $counts[1] > $left[1] ) {
+				$kind = 'attribute';
+			} else {
+				continue;
+			}
+			$kinds[ $kind ] = true;
+		}
+		$labels = array(
+			'script'    => __( 'scripts', '#prefix#' ),
+			'style'     => __( 'styles', '#prefix#' ),
+			'tag'       => __( 'other tags', '#prefix#' ),
+			'attribute' => __( 'attributes', '#prefix#' ),
+		);
+		return array_values( array_intersect_key( $labels, $kinds ) );
+	};
+
+	// Saved as pasted for people trusted with unfiltered HTML, cleaned for others, who are told
+	// what went.
+	$ostrel['tag_sanitizer'] = static function ( $key ) use ( $ostrel ) {
+		return static function ( $html ) use ( $ostrel, $key ) {
+			$html = is_string( $html ) ? $html : '';
+			if ( current_user_can( 'unfiltered_html' ) ) {
+				return $html;
+			}
+			$kept = $ostrel['sanitize_tag']( $html );
+			if ( $kept === $html || ! function_exists( 'add_settings_error' ) ) {
+				return $kept;
+			}
+			$kinds = $ostrel['removed_kinds']( $html, $kept );
+			$what  = 'front_option' === $key ? __( 'Your buy button\'s HTML', '#prefix#' ) : __( 'Your download links\' HTML', '#prefix#' );
+			if ( $kinds ) {
+				/* translators: 1: "Your buy button's HTML" or "Your download links' HTML", 2: a list such as "scripts and attributes". */
+				$message = sprintf( __( '%1$s was cleaned: %2$s were removed, because your account may not post unfiltered HTML.', '#prefix#' ), $what, wp_sprintf( '%l', $kinds ) );
+			} else {
+				/* translators: %s: "Your buy button's HTML" or "Your download links' HTML". */
+				$message = sprintf( __( '%s was changed when it was cleaned, because your account may not post unfiltered HTML. Please check it below.', '#prefix#' ), $what );
+			}
+			// settings_errors() prints messages as HTML.
+			add_settings_error( $ostrel[ $key ], $ostrel[ $key ] . '_cleaned', esc_html( $message ), 'warning' );
+			return $kept;
+		};
 	};
 
 	$ostrel['store'] = ( require __DIR__ . '/modules/store.php' )( $ostrel );
 	$ostrel['links'] = ( require __DIR__ . '/modules/delivery_links.php' )( $ostrel, $ostrel['store'] );
 
-	add_action( 'init', $ostrel['register_post_type'] );
+	add_action(
+		'init',
+		static function () use ( $ostrel ) {
+			$ostrel['register_post_type']( $ostrel['name'] );
+		}
+	);
+
+	// Before anything the plugin says, the download links' error pages included.
+	add_action(
+		'init',
+		static function () {
+			load_plugin_textdomain( '#prefix#', false, dirname( plugin_basename( __FILE__ ) ) . '/languages' );
+		},
+		0
+	);
 
 	// Early, before WordPress works out which page was asked for: a product file found in the
 	// plugin's folder again (a newer version uploaded over this one) goes private at once, and a
@@ -95,7 +197,7 @@ OSTREL_PLUGIN_NAME_9F3C2A;
 					array(
 						'type'              => 'string',
 						'default'           => '',
-						'sanitize_callback' => $ostrel['sanitize_tag'],
+						'sanitize_callback' => $ostrel['tag_sanitizer']( $key ),
 					)
 				);
 			}
@@ -111,17 +213,53 @@ OSTREL_PLUGIN_NAME_9F3C2A;
 		}
 	);
 
-	register_activation_hook(
-		__FILE__,
-		static function () use ( $ostrel ) {
-			// init has passed: the post type must exist before its pages and rewrite rules.
-			$ostrel['register_post_type']();
-			$ostrel['create_pages']( $ostrel['name'] );
-			$ostrel['links']->ensure_secret();
-			$ostrel['store']->ensure();
-			$ostrel['store']->sweep();
+	// One site's share of activating: its pages, its link secret and the store.
+	$activate_site = static function () use ( $ostrel ) {
+		// init has passed: the post type must exist before its pages and rewrite rules.
+		$ostrel['register_post_type']( $ostrel['name'] );
+		$ostrel['create_pages']( $ostrel['name'] );
+		update_option( $ostrel['welcome_option'], 1 );
+		$ostrel['links']->ensure_secret();
+		$ostrel['store']->ensure();
+		$ostrel['store']->sweep();
+		if ( is_multisite() && ms_is_switched() ) {
+			delete_option( 'rewrite_rules' ); // that site makes them anew on its next request
+		} else {
 			flush_rewrite_rules();
 		}
+	};
+
+	register_activation_hook(
+		__FILE__,
+		static function ( $network_wide = false ) use ( $activate_site ) {
+			if ( ! is_multisite() || ! $network_wide ) {
+				$activate_site();
+				return;
+			}
+			foreach ( get_sites( array( 'fields' => 'ids', 'number' => 0 ) ) as $site_id ) {
+				switch_to_blog( $site_id );
+				$activate_site();
+				restore_current_blog();
+			}
+		}
+	);
+
+	// A site added to a network the plugin is active on gets its pages too; after WordPress has
+	// made the site's tables.
+	add_action(
+		'wp_initialize_site',
+		static function ( $site ) use ( $activate_site ) {
+			if ( ! function_exists( 'is_plugin_active_for_network' ) ) {
+				require_once ABSPATH . 'wp-admin/includes/plugin.php';
+			}
+			if ( ! is_plugin_active_for_network( plugin_basename( __FILE__ ) ) ) {
+				return;
+			}
+			switch_to_blog( $site->id );
+			$activate_site();
+			restore_current_blog();
+		},
+		100
 	);
 
 	// The product's files stay in the store, where nothing serves them while the plugin is off.

@@ -2,34 +2,50 @@
 defined( 'ABSPATH' ) || exit;
 defined( 'WP_UNINSTALL_PLUGIN' ) || exit;
 
-// Leaves nothing behind: the private store with the product's files, the plugin's options and
-// its pages go.
+// Leaves nothing behind, on every site of a network: the private store with the product's files,
+// the plugin's options and its pages go.
 ( static function () {
-	global $wpdb;
 	$ostrel = require __DIR__ . '/modules/cpt.php';
 
+	// One store for the whole network.
 	( require __DIR__ . '/modules/store.php' )( $ostrel )->delete();
 
-	$options = array(
-		'front_option',
-		'back_option',
-		'sales_option',
-		'download_option',
-		'secret_option',
-		'store_option',
-		'lifetime_option',
-		'counts_option',
-		'problems_option',
-	);
-	foreach ( $options as $key ) {
-		delete_option( $ostrel[ $key ] );
-	}
+	$clean_site = static function () use ( $ostrel ) {
+		global $wpdb;
+		$options = array(
+			'front_option',
+			'back_option',
+			'sales_option',
+			'download_option',
+			'secret_option',
+			'store_option',
+			'lifetime_option',
+			'counts_option',
+			'problems_option',
+			'welcome_option',
+		);
+		foreach ( $options as $key ) {
+			delete_option( $ostrel[ $key ] );
+		}
 
-	// The post type is not registered while uninstalling, so ask the table directly.
-	$ids = $wpdb->get_col(
-		$wpdb->prepare( "SELECT ID FROM {$wpdb->posts} WHERE post_type = %s", $ostrel['post_type'] )
-	);
-	foreach ( $ids as $id ) {
-		wp_delete_post( (int) $id, true );
+		// The post type is not registered while uninstalling, so ask the table directly.
+		$ids = $wpdb->get_col(
+			$wpdb->prepare( "SELECT ID FROM {$wpdb->posts} WHERE post_type = %s", $ostrel['post_type'] )
+		);
+		foreach ( $ids as $id ) {
+			wp_delete_post( (int) $id, true );
+		}
+		// The site makes its rules anew, without the plugin's, on its next request.
+		delete_option( 'rewrite_rules' );
+	};
+
+	if ( ! is_multisite() ) {
+		$clean_site();
+		return;
+	}
+	foreach ( get_sites( array( 'fields' => 'ids', 'number' => 0 ) ) as $site_id ) {
+		switch_to_blog( $site_id );
+		$clean_site();
+		restore_current_blog();
 	}
 } )();

@@ -155,10 +155,9 @@ verdict "a forged nonce is refused" "got: $status"
 
 wp get-option "$front_option" >"$work/front-a"
 wp get-option "$back_option" >"$work/back-a"
-check "saved sales HTML keeps the form, field and button" \
-    contains "$work/front-a" '<form action="https://pay.example.com/checkout" method="post"><input type="hidden" name="item" value="herbs-1"><button type="submit">Buy now – €9,90</button></form>'
-lacks "$work/front-a" '<script' && lacks "$work/front-a" onclick && lacks "$work/back-a" onerror
-verdict "saved HTML loses scripts and event handlers"
+# The administrator may post unfiltered HTML: both are kept as pasted, scripts and handlers included.
+[ "$(cat "$work/front-a")" = "$front_html" ] && [ "$(cat "$work/back-a")" = "$back_html" ]
+verdict "the administrator's HTML is saved as pasted"
 check "saved download HTML keeps the link" contains "$work/back-a" "href=\"$pdf_url\""
 
 fetch "$menu_url" "$admin" -b "$jar" >/dev/null
@@ -231,9 +230,9 @@ verdict "the download page keeps search engines, caches and other sites' logs aw
 
 printf '%s' '<a class="buy" href="https://pay.example.com/kit">Buy the kit</a><script>x()</script>' >"$work/front-b-typed"
 printf '%s' '<a href="https://files.example.com/kit.zip">Kit download</a>' >"$work/back-b"
-printf '%s' '<a class="buy" href="https://pay.example.com/kit">Buy the kit</a>x()' >"$work/front-b"
+cp "$work/front-b-typed" "$work/front-b"
 wp set-tags "$file_b" "$work/front-b-typed" "$work/back-b"
-check "the second plugin's saved HTML is cleaned however it is saved" \
+check "the second plugin's HTML, saved with update_option by an administrator, is kept as typed" \
     [ "$(wp get-option "$(field front_option <"${keys[$id_b]}")")" = "$(cat "$work/front-b")" ]
 template_b=$plugins_dir/$id_b/modules/template
 check_page sales "$(field sales_url <"${keys[$id_b]}")" "$template_b/converted_index.php" front_tag "$work/front-b" "$id_b"

@@ -67,9 +67,13 @@ start_site
 . "$here/check-delivery.sh"
 # shellcheck source=check-lifecycle.sh
 . "$here/check-lifecycle.sh"
+. "$here/check-guidance.sh"
+# shellcheck source=check-multisite.sh
+. "$here/check-multisite.sh"
 
 if [ "$failed" -ne 0 ]; then
     show_log "Apache" "$work/apache/error.log"
+    show_log "Apache (network)" "$work/apache-network/error.log"
     show_log "MariaDB" "$work/db.log"
 fi
 finish

@@ -38,12 +38,12 @@ free_port() {
     php -r '$s = stream_socket_server("tcp://127.0.0.1:0"); echo substr(strrchr(stream_socket_get_name($s, false), ":"), 1);'
 }
 
-write_wordpress_config() {
+write_wordpress_config() { # FOLDER DATABASE SETTINGS: SETTINGS are PHP lines of the site's own
     local salt
     salt=$(php -r 'echo bin2hex(random_bytes(32));')
-    cat >"$site_dir/wp-config.php" <<CONFIG
+    cat >"$1/wp-config.php" <<CONFIG
 <?php
-define( 'DB_NAME', 'wordpress' );
+define( 'DB_NAME', '$2' );
 define( 'DB_USER', 'root' );
 define( 'DB_PASSWORD', '' );
 define( 'DB_HOST', 'localhost:$socket' );
@@ -53,10 +53,7 @@ foreach ( array( 'AUTH_KEY', 'SECURE_AUTH_KEY', 'LOGGED_IN_KEY', 'NONCE_KEY', 'A
 	define( \$key, '$salt' . \$key );
 }
 \$table_prefix = 'wp_';
-define( 'WP_HOME', '$site' );
-define( 'WP_SITEURL', '$site' );
-define( 'WP_PLUGIN_DIR', '$plugins_dir' );
-define( 'WP_PLUGIN_URL', '$plugins_url' );
+$3
 define( 'WP_DEBUG', true );
 define( 'WP_DEBUG_LOG', '$debug_log' );
 define( 'WP_DEBUG_DISPLAY', false );
@@ -67,6 +64,13 @@ define( 'WP_HTTP_BLOCK_EXTERNAL', true );
 defined( 'ABSPATH' ) || define( 'ABSPATH', __DIR__ . '/' );
 require_once ABSPATH . 'wp-settings.php';
 CONFIG
+}
+
+write_single_site_config() {
+    write_wordpress_config "$site_dir" wordpress "define( 'WP_HOME', '$site' );
+define( 'WP_SITEURL', '$site' );
+define( 'WP_PLUGIN_DIR', '$plugins_dir' );
+define( 'WP_PLUGIN_URL', '$plugins_url' );"
     # What WordPress writes for pretty permalinks when it may.
     cat >"$site_dir/.htaccess" <<'HTACCESS'
 # BEGIN WordPress
@@ -83,19 +87,19 @@ RewriteRule . /index.php [L]
 HTACCESS
 }
 
-write_apache_config() {
-    local modules=/usr/lib/apache2/modules module
-    mkdir -p "$work/apache"
+write_apache_config() { # FOLDER DOCUMENT_ROOT PORT: writes FOLDER/httpd.conf
+    local dir=$1 root=$2 listen=$3 modules=/usr/lib/apache2/modules module
+    mkdir -p "$dir"
     {
         cat <<CONF
 ServerRoot /etc/apache2
 ServerName 127.0.0.1
-Listen 127.0.0.1:$port
-PidFile $work/apache/httpd.pid
-DefaultRuntimeDir $work/apache
-Mutex file:$work/apache default
-ErrorLog $work/apache/error.log
-CustomLog $work/apache/access.log "%h %t \"%r\" %>s %b"
+Listen 127.0.0.1:$listen
+PidFile $dir/httpd.pid
+DefaultRuntimeDir $dir
+Mutex file:$dir default
+ErrorLog $dir/error.log
+CustomLog $dir/access.log "%h %t \"%r\" %>s %b"
 LogLevel warn
 CONF
         # Debian's modules as it enables them, and mod_rewrite, which WordPress sites turn on.
@@ -109,13 +113,13 @@ CONF
         done
         echo "Include $(ls /etc/apache2/mods-available/php*.conf | head -n 1)"
         cat <<CONF
-DocumentRoot $site_dir
+DocumentRoot $root
 <Directory />
 	Options FollowSymLinks
 	AllowOverride None
 	Require all denied
 </Directory>
-<Directory $site_dir>
+<Directory $root>
 	Options Indexes FollowSymLinks
 	AllowOverride All
 	Require all granted
@@ -129,15 +133,15 @@ php_admin_flag short_open_tag on
 # WordPress turns these off for its own requests; a file called directly shows what it prints.
 php_flag display_errors on
 CONF
-    } >"$work/apache/httpd.conf"
+    } >"$dir/httpd.conf"
 }
 
-start_web_server() {
+start_web_server() { # FOLDER URL: runs FOLDER/httpd.conf until URL answers
     # A session of its own: stopping, Apache signals its whole process group.
-    setsid /usr/sbin/apache2 -f "$work/apache/httpd.conf" -DFOREGROUND >>"$work/apache/stdout.log" 2>&1 &
+    setsid /usr/sbin/apache2 -f "$1/httpd.conf" -DFOREGROUND >>"$1/stdout.log" 2>&1 &
     started+=($!)
     for _ in $(seq 100); do
-        curl -s -o /dev/null --max-time 5 "$site/" && return 0
+        curl -s -o /dev/null --max-time 5 "$2/" && return 0
         sleep 0.2
     done
     return 1
@@ -150,10 +154,10 @@ start_site() {
     plugins_url=$site$plugins_path
     cp -rL /usr/share/wordpress "$site_dir" || abort "WordPress is copied"
     mkdir -p "$plugins_dir"
-    write_wordpress_config
+    write_single_site_config
     wp install "$password" || { show_log "debug log" "$debug_log"; abort "WordPress installs"; }
-    write_apache_config
-    start_web_server || { show_log "Apache" "$work/apache/error.log"; abort "Apache starts on $site"; }
+    write_apache_config "$work/apache" "$site_dir" "$port"
+    start_web_server "$work/apache" "$site" || { show_log "Apache" "$work/apache/error.log"; abort "Apache starts on $site"; }
     local status
     status=$(fetch "$site/" "$work/home.html")
     [ "$status" = 200 ] || { show_log "Apache" "$work/apache/error.log"; abort "WordPress answers on $site (got $status)"; }

@@ -14,6 +14,8 @@
 //                                    the plugin itself, that expires at EXPIRES (Unix time)
 //   adjacent POST_ID                 prints the numbers of the posts before and after it
 //   add-user LOGIN PASSWORD ROLE
+//   deny-cap LOGIN CAPABILITY        takes the capability from the user, whatever the role gives
+//   post-type-label POST_TYPE        prints the post type's plural label
 //   set-tags PLUGIN_FILE FRONT BACK  saves the files FRONT and BACK as the plugin's tag HTML
 //   get-option NAME
 //   uninstall PLUGIN_FILE            deactivates and deletes the plugin
@@ -28,7 +30,8 @@ $args = array_slice( $argv, 4 );
 
 $_SERVER['HTTP_HOST']   = $host;
 $_SERVER['SERVER_NAME'] = '127.0.0.1';
-$_SERVER['REQUEST_URI'] = '/';
+// On a network, ms-helper.php has chosen the site by its path.
+$_SERVER['REQUEST_URI'] = $_SERVER['REQUEST_URI'] ?? '/';
 
 function fail( $message ) {
 	fwrite( STDERR, $message . "\n" );
@@ -129,6 +132,19 @@ switch ( $command ) {
 		if ( is_wp_error( $result ) ) {
 			fail( 'adding the user failed: ' . error_text( $result ) );
 		}
+		break;
+
+	case 'deny-cap':
+		$user = get_user_by( 'login', $args[0] );
+		if ( ! $user ) {
+			fail( "no user $args[0]" );
+		}
+		$user->add_cap( $args[1], false );
+		break;
+
+	case 'post-type-label':
+		$object = get_post_type_object( $args[0] );
+		echo $object ? $object->labels->name : '', "\n";
 		break;
 
 	case 'keys':

@@ -7,6 +7,8 @@ return static function ( array $ostrel ) {
 		return 'ostrel_' . $ostrel['slug'] . '_' . $name;
 	};
 
+	$page_url = admin_url( 'admin.php?page=' . $ostrel['menu_slug'] );
+
 	// A button that posts one action, with its nonce, to admin-post.php.
 	$action_button = static function ( $name, $caption, $description ) use ( $action ) {
 		?>
@@ -27,13 +29,21 @@ return static function ( array $ostrel ) {
 		}
 		?>
 		<div class="notice notice-error ostrel-public">
-			<p><strong><?php echo esc_html( $ostrel['name'] ); ?>: your product is still public.</strong> These files could not be moved to the private folder, so anyone who guesses their address can download them:</p>
+			<p>
+				<strong>
+					<?php
+					/* translators: %s: the plugin's name. */
+					echo esc_html( sprintf( __( '%s: your product is still public.', '#prefix#' ), $ostrel['name'] ) );
+					?>
+				</strong>
+				<?php esc_html_e( 'These files could not be moved to the private folder, so anyone who guesses their address can download them:', '#prefix#' ); ?>
+			</p>
 			<ul>
 				<?php foreach ( $problems as $path => $reason ) : ?>
 					<li><code><?php echo esc_html( $path ); ?></code>: <?php echo esc_html( $reason ); ?></li>
 				<?php endforeach; ?>
 			</ul>
-			<p>Make the uploads folder writable for the web server and the plugin's folder too, then open any page of the site: the plugin tries again.</p>
+			<p><?php esc_html_e( 'Make the uploads folder writable for the web server and the plugin\'s folder too, then open any page of the site: the plugin tries again.', '#prefix#' ); ?></p>
 		</div>
 		<?php
 	};
@@ -46,24 +56,24 @@ return static function ( array $ostrel ) {
 		$files = $ostrel['store']->files();
 		$pages = array(
 			'sales_option'    => array(
-				'Sales page',
-				'Send your visitors here.',
+				__( 'Sales page', '#prefix#' ),
+				__( 'Send your visitors here.', '#prefix#' ),
 			),
 			'download_option' => array(
-				'Download page',
-				'Give this address to your payment provider or autoresponder as the page buyers go to after paying or signing up. Keep it private: anyone who has it can download.',
+				__( 'Download page', '#prefix#' ),
+				__( 'Give this address to your payment provider or autoresponder as the page buyers go to after paying or signing up. Keep it private: anyone who has it can download.', '#prefix#' ),
 			),
 		);
 		$fields = array(
 			'front_option' => array(
-				'Sales page: buy button or sign-up form',
-				'HTML that stands where #FRONT# was, e.g. the button or form from your payment provider or autoresponder.',
-				'The sales page has no buy button or sign-up form yet.',
+				__( 'Sales page: buy button or sign-up form', '#prefix#' ),
+				__( 'HTML that stands where #FRONT# was, e.g. the button or form from your payment provider or autoresponder.', '#prefix#' ),
+				__( 'The sales page has no buy button or sign-up form yet.', '#prefix#' ),
 			),
 			'back_option'  => array(
-				'Download page: download button or links',
-				'HTML that stands where #BACK# was, e.g. links to the product files.',
-				'The download page has no download button or links yet.',
+				__( 'Download page: download button or links', '#prefix#' ),
+				__( 'HTML that stands where #BACK# was, e.g. links to the product files.', '#prefix#' ),
+				__( 'The download page has no download button or links yet.', '#prefix#' ),
 			),
 		);
 		?>
@@ -72,9 +82,9 @@ return static function ( array $ostrel ) {
 			<?php settings_errors(); ?>
 			<?php $public_notice(); ?>
 			<?php if ( 'address' === $done ) : ?>
-				<div class="notice notice-success"><p>The download page has a new address; the old one no longer works. Give the new address to your payment provider as the return ("thank you") address now, or buyers will not reach their download.</p></div>
+				<div class="notice notice-success"><p><?php esc_html_e( 'The download page has a new address; the old one no longer works. Give the new address to your payment provider as the return ("thank you") address now, or buyers will not reach their download.', '#prefix#' ); ?></p></div>
 			<?php elseif ( 'links' === $done ) : ?>
-				<div class="notice notice-success"><p>All download links given out so far no longer work. Buyers get fresh links when they open the download page again.</p></div>
+				<div class="notice notice-success"><p><?php esc_html_e( 'All download links given out so far no longer work. Buyers get fresh links when they open the download page again.', '#prefix#' ); ?></p></div>
 			<?php endif; ?>
 			<?php foreach ( $fields as $key => $field ) : ?>
 				<?php if ( '' === trim( (string) get_option( $ostrel[ $key ], '' ) ) ) : ?>
@@ -82,7 +92,7 @@ return static function ( array $ostrel ) {
 				<?php endif; ?>
 			<?php endforeach; ?>
 
-			<h2>Addresses</h2>
+			<h2><?php esc_html_e( 'Addresses', '#prefix#' ); ?></h2>
 			<table class="form-table" role="presentation">
 				<?php foreach ( $pages as $key => $page ) : ?>
 					<?php $url = get_permalink( (int) get_option( $ostrel[ $key ] ) ); ?>
@@ -93,23 +103,23 @@ return static function ( array $ostrel ) {
 								<a class="ostrel-address" href="<?php echo esc_url( $url ); ?>"><?php echo esc_html( $url ); ?></a>
 								<p class="description"><?php echo esc_html( $page[1] ); ?></p>
 								<?php if ( 'download_option' === $key ) : ?>
-									<?php $action_button( 'new_address', 'New download address', 'Gives the download page a new address and makes the old one answer "not found", for when the address got out. Afterwards, give the new address to your payment provider as the return ("thank you") address.' ); ?>
+									<?php $action_button( 'new_address', __( 'New download address', '#prefix#' ), __( 'Gives the download page a new address and makes the old one answer "not found", for when the address got out. Afterwards, give the new address to your payment provider as the return ("thank you") address.', '#prefix#' ) ); ?>
 								<?php endif; ?>
 							<?php else : ?>
-								<p>This page is missing. Deactivate and activate the plugin to create it again.</p>
+								<p><?php esc_html_e( 'This page is missing. Deactivate and activate the plugin to create it again.', '#prefix#' ); ?></p>
 							<?php endif; ?>
 						</td>
 					</tr>
 				<?php endforeach; ?>
 			</table>
 
-			<h2>Product files</h2>
+			<h2><?php esc_html_e( 'Product files', '#prefix#' ); ?></h2>
 			<?php if ( ! $files ) : ?>
-				<p>This plugin has no protected files. Everything it holds is public.</p>
+				<p><?php esc_html_e( 'This plugin has no protected files. Everything it holds is public.', '#prefix#' ); ?></p>
 			<?php else : ?>
-				<p>These files are kept in a private folder. On the download page, every link to one of them becomes a link that works for a limited time; a link someone passes on stops working when it expires.</p>
+				<p><?php esc_html_e( 'These files are kept in a private folder. On the download page, every link to one of them becomes a link that works for a limited time; a link someone passes on stops working when it expires.', '#prefix#' ); ?></p>
 				<table class="widefat striped ostrel-files">
-					<thead><tr><th scope="col">File</th><th scope="col">Kept</th><th scope="col">Downloads</th></tr></thead>
+					<thead><tr><th scope="col"><?php esc_html_e( 'File', '#prefix#' ); ?></th><th scope="col"><?php esc_html_e( 'Kept', '#prefix#' ); ?></th><th scope="col"><?php esc_html_e( 'Downloads', '#prefix#' ); ?></th></tr></thead>
 					<tbody>
 						<?php $counts = $ostrel['links']->counts(); ?>
 						<?php $problems = $ostrel['store']->problems(); ?>
@@ -118,11 +128,11 @@ return static function ( array $ostrel ) {
 								<td><code><?php echo esc_html( $path ); ?></code></td>
 								<td>
 									<?php if ( isset( $problems[ $path ] ) ) : ?>
-										<strong>Still public:</strong> <?php echo esc_html( $problems[ $path ] ); ?>
+										<strong><?php esc_html_e( 'Still public:', '#prefix#' ); ?></strong> <?php echo esc_html( $problems[ $path ] ); ?>
 									<?php elseif ( is_file( $ostrel['store']->stored_path( $path ) ) ) : ?>
-										Private
+										<?php esc_html_e( 'Private', '#prefix#' ); ?>
 									<?php else : ?>
-										<strong>Missing:</strong> upload the plugin again to restore it.
+										<strong><?php esc_html_e( 'Missing:', '#prefix#' ); ?></strong> <?php esc_html_e( 'upload the plugin again to restore it.', '#prefix#' ); ?>
 									<?php endif; ?>
 								</td>
 								<td><?php echo esc_html( number_format_i18n( isset( $counts[ $path ] ) ? (int) $counts[ $path ] : 0 ) ); ?></td>
@@ -130,7 +140,7 @@ return static function ( array $ostrel ) {
 						<?php endforeach; ?>
 					</tbody>
 				</table>
-				<?php $action_button( 'new_secret', 'Invalidate all download links', 'Every download link handed out so far stops working at once. Buyers who open the download page again get fresh links.' ); ?>
+				<?php $action_button( 'new_secret', __( 'Invalidate all download links', '#prefix#' ), __( 'Every download link handed out so far stops working at once. Buyers who open the download page again get fresh links.', '#prefix#' ) ); ?>
 			<?php endif; ?>
 
 			<form method="post" action="options.php">
@@ -146,10 +156,10 @@ return static function ( array $ostrel ) {
 						</tr>
 					<?php endforeach; ?>
 					<tr>
-						<th scope="row"><label for="<?php echo esc_attr( $ostrel['lifetime_option'] ); ?>">Download links stay valid for</label></th>
+						<th scope="row"><label for="<?php echo esc_attr( $ostrel['lifetime_option'] ); ?>"><?php esc_html_e( 'Download links stay valid for', '#prefix#' ); ?></label></th>
 						<td>
-							<input type="number" min="1" step="1" class="small-text" id="<?php echo esc_attr( $ostrel['lifetime_option'] ); ?>" name="<?php echo esc_attr( $ostrel['lifetime_option'] ); ?>" value="<?php echo esc_attr( (string) $ostrel['links']->lifetime() ); ?>"> minutes
-							<p class="description">From the moment the buyer opens the download page. 1440 minutes are a day; 1 minute is the least.</p>
+							<input type="number" min="1" step="1" class="small-text" id="<?php echo esc_attr( $ostrel['lifetime_option'] ); ?>" name="<?php echo esc_attr( $ostrel['lifetime_option'] ); ?>" value="<?php echo esc_attr( (string) $ostrel['links']->lifetime() ); ?>"> <?php esc_html_e( 'minutes', '#prefix#' ); ?>
+							<p class="description"><?php esc_html_e( 'From the moment the buyer opens the download page. 1440 minutes are a day; 1 minute is the least.', '#prefix#' ); ?></p>
 						</td>
 					</tr>
 				</table>
@@ -168,13 +178,50 @@ return static function ( array $ostrel ) {
 		}
 	);
 
+	// Once after activation, the way to the page where the seller pastes the buy button.
+	$welcome_notice = static function () use ( $ostrel, $page_url ) {
+		if ( ! get_option( $ostrel['welcome_option'] ) || ! current_user_can( 'manage_options' ) ) {
+			return;
+		}
+		delete_option( $ostrel['welcome_option'] );
+		?>
+		<div class="notice notice-success is-dismissible ostrel-welcome">
+			<p>
+				<?php
+				/* translators: %s: the plugin's name. */
+				echo esc_html( sprintf( __( '%s is active. Its sales page needs your buy button, and its download page your download links.', '#prefix#' ), $ostrel['name'] ) );
+				?>
+				<a href="<?php echo esc_url( $page_url ); ?>">
+					<?php
+					/* translators: %s: the plugin's name. */
+					echo esc_html( sprintf( __( 'Set up %s', '#prefix#' ), $ostrel['name'] ) );
+					?>
+				</a>
+			</p>
+		</div>
+		<?php
+	};
+
 	add_action(
 		'admin_notices',
-		static function () use ( $ostrel, $public_notice ) {
-			// The plugin's own page shows it in its place.
-			if ( ! isset( $_GET['page'] ) || $ostrel['menu_slug'] !== $_GET['page'] ) {
-				$public_notice();
+		static function () use ( $ostrel, $public_notice, $welcome_notice ) {
+			// The plugin's own page shows the first in its place and needs no way to itself.
+			if ( isset( $_GET['page'] ) && $ostrel['menu_slug'] === $_GET['page'] ) {
+				if ( get_option( $ostrel['welcome_option'] ) ) {
+					delete_option( $ostrel['welcome_option'] );
+				}
+				return;
 			}
+			$public_notice();
+			$welcome_notice();
+		}
+	);
+
+	add_filter(
+		'plugin_action_links_' . plugin_basename( $ostrel['file'] ),
+		static function ( $links ) use ( $page_url ) {
+			$settings = '<a href="' . esc_url( $page_url ) . '">' . esc_html__( 'Settings', '#prefix#' ) . '</a>';
+			return array_merge( array( 'settings' => $settings ), (array) $links );
 		}
 	);
 
@@ -199,14 +246,14 @@ return static function ( array $ostrel ) {
 	foreach ( $actions as $name => $run ) {
 		add_action(
 			'admin_post_' . $action( $name ),
-			static function () use ( $ostrel, $action, $name, $run ) {
+			static function () use ( $action, $name, $run, $page_url ) {
 				if ( ! current_user_can( 'manage_options' ) ) {
-					wp_die( 'Sorry, you are not allowed to do this.', '', array( 'response' => 403 ) );
+					wp_die( esc_html__( 'Sorry, you are not allowed to do this.', '#prefix#' ), '', array( 'response' => 403 ) );
 				}
 				check_admin_referer( $action( $name ) );
 				$run();
 				$done = 'new_address' === $name ? 'address' : 'links';
-				wp_safe_redirect( add_query_arg( 'ostrel_done', $done, admin_url( 'admin.php?page=' . $ostrel['menu_slug'] ) ) );
+				wp_safe_redirect( add_query_arg( 'ostrel_done', $done, $page_url ) );
 				exit;
 			}
 		);

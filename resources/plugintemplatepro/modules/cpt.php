@@ -36,16 +36,19 @@ return ( static function ( $id ) {
 		'lifetime_option' => $option . 'link_lifetime',
 		'counts_option'   => $option . 'downloads',
 		'problems_option' => $option . 'store_problems',
+		// Set on activation, until the notice leading to the plugin's page has been shown.
+		'welcome_option'  => $option . 'welcome',
 		'store_parent'    => 'ostrel-' . $slug,
 		'download_arg'    => 'ostrel_' . $slug . '_file',
 
-		'register_post_type' => static function () use ( $post_type, $slug ) {
+		// Labelled with the plugin's name, which is what the seller calls the product.
+		'register_post_type' => static function ( $name ) use ( $post_type, $slug ) {
 			register_post_type(
 				$post_type,
 				array(
 					'labels'              => array(
-						'name'          => 'Product pages',
-						'singular_name' => 'Product page',
+						'name'          => $name,
+						'singular_name' => $name,
 					),
 					'public'              => true,
 					// The pages are the plugin's output, managed from its menu, and the
@@ -71,7 +74,8 @@ return ( static function ( $id ) {
 		'create_pages'       => static function ( $title ) use ( $post_type, $option ) {
 			$pages = array(
 				'sales_page'    => array( $title, sanitize_title( $title ) ),
-				'download_page' => array( $title . ' – download', strtolower( wp_generate_password( 20, false ) ) ),
+				/* translators: %s: the plugin's name. */
+				'download_page' => array( sprintf( __( '%s – download', '#prefix#' ), $title ), strtolower( wp_generate_password( 20, false ) ) ),
 			);
 			foreach ( $pages as $role => $page ) {
 				$existing = get_post( (int) get_option( $option . $role ) );

@@ -24,6 +24,27 @@ return static function ( array $ostrel ) {
 		99
 	);
 
+	// Until a buy button is pasted, the site owner sees where it goes and where to paste it;
+	// visitors see nothing there.
+	add_filter(
+		'ostrel_' . $ostrel['slug'] . '_front_tag',
+		static function ( $html ) use ( $ostrel ) {
+			if ( '' !== trim( (string) $html ) || ! current_user_can( 'manage_options' ) ) {
+				return $html;
+			}
+			$link = '<a href="' . esc_url( admin_url( 'admin.php?page=' . $ostrel['menu_slug'] ) ) . '">' . esc_html( $ostrel['name'] ) . '</a>';
+			return '<div class="ostrel-placeholder" style="margin:1em 0;padding:1em;border:2px dashed #d63638;background:#fff;color:#1d2327;font:16px/1.5 sans-serif;text-align:left">'
+				. '<strong>' . esc_html__( 'Your buy button goes here.', '#prefix#' ) . '</strong> '
+				. sprintf(
+					/* translators: 1: a link to the plugin's page, named after the plugin, 2: the name of the field there. */
+					esc_html__( 'Paste its HTML on the %1$s page of your dashboard, into "%2$s". Only you see this note; visitors see nothing here until then.', '#prefix#' ),
+					$link,
+					esc_html__( 'Sales page: buy button or sign-up form', '#prefix#' )
+				)
+				. '</div>';
+		}
+	);
+
 	// Asked for by number rather than by its name, the download page does not exist.
 	add_action(
 		'template_redirect',

@@ -155,10 +155,10 @@ return static function ( array $ostrel, $store ) {
 			nocache_headers();
 			header( 'X-Robots-Tag: noindex, nofollow' );
 			wp_die(
-				'<h1>This download link has expired</h1>'
-				. '<p>Download links work for a limited time only, or this one is not complete.</p>'
-				. '<p>Please open your download page again: it gives you a fresh link.</p>',
-				'Download link expired',
+				'<h1>' . esc_html__( 'This download link has expired', '#prefix#' ) . '</h1>'
+				. '<p>' . esc_html__( 'Download links work for a limited time only, or this one is not complete.', '#prefix#' ) . '</p>'
+				. '<p>' . esc_html__( 'Please open your download page again: it gives you a fresh link.', '#prefix#' ) . '</p>',
+				esc_html__( 'Download link expired', '#prefix#' ),
 				array( 'response' => 403 )
 			);
 		}
@@ -169,7 +169,7 @@ return static function ( array $ostrel, $store ) {
 			$handle = false === $size ? false : @fopen( $file, 'rb' );
 			if ( false === $handle ) {
 				nocache_headers();
-				wp_die( 'The file cannot be read right now. Please try again later.', 'Download failed', array( 'response' => 500 ) );
+				wp_die( esc_html__( 'The file cannot be read right now. Please try again later.', '#prefix#' ), esc_html__( 'Download failed', '#prefix#' ), array( 'response' => 500 ) );
 			}
 			list( $status, $start, $end ) = $this->range( $size );
 			$head                         = isset( $_SERVER['REQUEST_METHOD'] ) && 'HEAD' === $_SERVER['REQUEST_METHOD'];

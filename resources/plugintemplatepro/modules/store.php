@@ -24,12 +24,44 @@ return static function ( array $ostrel ) {
 
 		/** The store's folder, or '' while it has not been made. */
 		public function dir() {
-			$name = get_option( $this->ostrel['store_option'] );
+			$name = $this->setting( 'store_option', '' );
 			if ( ! is_string( $name ) || ! preg_match( '#^ostrel-[a-z0-9_-]+/[A-Za-z0-9]{32}$#', $name ) ) {
 				return '';
 			}
-			$uploads = wp_upload_dir( null, false );
+			$uploads = $this->uploads();
 			return $uploads['basedir'] . '/' . $name;
+		}
+
+		// The sites of a network share the plugin's folder, so they share one store too: its
+		// settings are the network's, and it lies in the main site's uploads folder.
+		private function setting( $key, $fallback ) {
+			return is_multisite() ? get_site_option( $this->ostrel[ $key ], $fallback ) : get_option( $this->ostrel[ $key ], $fallback );
+		}
+
+		private function save_setting( $key, $value ) {
+			if ( is_multisite() ) {
+				update_site_option( $this->ostrel[ $key ], $value );
+			} else {
+				update_option( $this->ostrel[ $key ], $value, false );
+			}
+		}
+
+		private function forget_setting( $key ) {
+			if ( is_multisite() ) {
+				delete_site_option( $this->ostrel[ $key ] );
+			} else {
+				delete_option( $this->ostrel[ $key ] );
+			}
+		}
+
+		private function uploads() {
+			if ( ! is_multisite() || is_main_site() ) {
+				return wp_upload_dir( null, false );
+			}
+			switch_to_blog( get_main_site_id() );
+			$uploads = wp_upload_dir( null, false );
+			restore_current_blog();
+			return $uploads;
 		}
 
 		/** Where a delivery file lives once it is private. */
@@ -50,7 +82,7 @@ return static function ( array $ostrel ) {
 		 * @return array<string, string>
 		 */
 		public function problems() {
-			$problems = get_option( $this->ostrel['problems_option'], array() );
+			$problems = $this->setting( 'problems_option', array() );
 			return array_filter(
 				is_array( $problems ) ? $problems : array(),
 				function ( $path ) {
@@ -90,9 +122,9 @@ return static function ( array $ostrel ) {
 			$problems = array_filter( $problems );
 			if ( $problems !== $this->problems() ) {
 				if ( $problems ) {
-					update_option( $this->ostrel['problems_option'], $problems, false );
+					$this->save_setting( 'problems_option', $problems );
 				} else {
-					delete_option( $this->ostrel['problems_option'] );
+					$this->forget_setting( 'problems_option' );
 				}
 			}
 		}
@@ -103,18 +135,20 @@ return static function ( array $ostrel ) {
 		 * @return string|WP_Error The store's folder.
 		 */
 		public function ensure() {
-			$uploads = wp_upload_dir( null, false );
+			$uploads = $this->uploads();
 			if ( ! empty( $uploads['error'] ) ) {
 				return new WP_Error( 'ostrel_store', $uploads['error'] );
 			}
 			if ( '' === $this->dir() ) {
 				$name = $this->ostrel['store_parent'] . '/' . wp_generate_password( 32, false );
-				update_option( $this->ostrel['store_option'], $name, false );
+				$this->save_setting( 'store_option', $name );
 			}
 			$dir = $this->dir();
 			foreach ( array( dirname( $dir ), $dir ) as $folder ) {
 				if ( ! wp_mkdir_p( $folder ) ) {
-					return new WP_Error( 'ostrel_store', sprintf( 'The folder %s cannot be created.', $folder ) );
+					/* translators: %s: a folder. */
+					$message = sprintf( __( 'The folder %s cannot be created.', '#prefix#' ), $folder );
+					return new WP_Error( 'ostrel_store', $message );
 				}
 				$problem = $this->guard( $folder, true );
 				if ( '' !== $problem ) {
@@ -124,9 +158,11 @@ return static function ( array $ostrel ) {
 			return $dir;
 		}
 
-		/** Deletes the store with everything in it, and its parent folder once empty. */
+		/** Deletes the store with everything in it and its settings, and its parent folder once empty. */
 		public function delete() {
 			$dir = $this->dir();
+			$this->forget_setting( 'store_option' );
+			$this->forget_setting( 'problems_option' );
 			if ( '' === $dir || ! is_dir( $dir ) || is_link( $dir ) ) {
 				return;
 			}
@@ -160,7 +196,8 @@ return static function ( array $ostrel ) {
 			foreach ( explode( '/', dirname( $relative ) ) as $segment ) {
 				$folder .= '/' . $segment;
 				if ( ! is_dir( $folder ) && ! @mkdir( $folder, 0755 ) && ! is_dir( $folder ) ) {
-					return sprintf( 'The folder %s cannot be created.', $folder );
+					/* translators: %s: a folder. */
+					return sprintf( __( 'The folder %s cannot be created.', '#prefix#' ), $folder );
 				}
 				$problem = $this->guard( $folder, false );
 				if ( '' !== $problem ) {
@@ -179,8 +216,9 @@ return static function ( array $ostrel ) {
 			if ( ! file_exists( $from ) && is_file( $to ) ) {
 				return ''; // another request moved it meanwhile
 			}
-			$reason = $error ? preg_replace( '/^rename\([^)]*\):\s*/', '', $error['message'] ) : 'it could not be moved';
-			return sprintf( '%s, when moving it into %s', $reason, dirname( $to ) );
+			$reason = $error ? preg_replace( '/^rename\([^)]*\):\s*/', '', $error['message'] ) : __( 'it could not be moved', '#prefix#' );
+			/* translators: 1: why a file could not be moved, 2: the folder it should have gone to. */
+			return sprintf( __( '%1$s, when moving it into %2$s', '#prefix#' ), $reason, dirname( $to ) );
 		}
 
 		/** Writes what keeps a folder's files from being served or listed; returns '' or why not. */
@@ -188,7 +226,8 @@ return static function ( array $ostrel ) {
 			foreach ( $this->guard_files() as $name => $content ) {
 				if ( ( $deny || 'index.php' === $name ) && ! file_exists( "$folder/$name" )
 					&& false === @file_put_contents( "$folder/$name", $content ) ) {
-					return sprintf( 'The file %s/%s cannot be written.', $folder, $name );
+					/* translators: 1: a folder, 2: a file's name. */
+					return sprintf( __( 'The file %1$s/%2$s cannot be written.', '#prefix#' ), $folder, $name );
 				}
 			}
 			return '';

@@ -4,6 +4,7 @@ defined( 'ABSPATH' ) || exit;
 // The sales page is the whole response. A closure keeps its variables out of the global scope.
 ( static function () {
 	$ostrel    = require dirname( __DIR__ ) . '/cpt.php';
-	$front_tag = (string) get_option( $ostrel['front_option'], '' );
+	// The plugin's loader puts a note for the site owner where no buy button has been pasted yet.
+	$front_tag = (string) apply_filters( 'ostrel_' . $ostrel['slug'] . '_front_tag', (string) get_option( $ostrel['front_option'], '' ) );
 	include __DIR__ . '/converted_index.php';
 } )();
