@@ -8,7 +8,15 @@ cd "$(dirname "$0")"
 ./scripts/install-deps.sh
 
 echo "== Formatting"
-git ls-files -z '*.cpp' '*.h' | xargs -0 clang-format --dry-run --Werror
+sources() {
+    if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+        git ls-files -z '*.cpp' '*.h'
+    else
+        # A source archive has no git: its sources are what lies outside the build folders.
+        find . \( -path './build*' -o -path './.git' \) -prune -o \( -name '*.cpp' -o -name '*.h' \) -print0
+    fi
+}
+sources | xargs -0 clang-format --dry-run --Werror
 
 export QT_QPA_PLATFORM=offscreen
 [ "$(id -u)" -eq 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1

@@ -1,5 +1,6 @@
 // The main window's controls at their design places, and the wiring of their events.
 #include "Form2.h"
+#include "NamedComboBox.h"
 
 #include "editor/WebBrowser.h"
 
@@ -106,10 +107,12 @@ void Form2::createControls() {
     setTextColor(lblPageSelected, rgb(192, 255, 255));
     lblPageSelected->setVisible(false);
 
-    Combo1 = new QComboBox(this);
+    Combo1 = new NamedComboBox(this);
     Combo1->setEditable(true);
     Combo1->setInsertPolicy(QComboBox::NoInsert);
+    // The list and the text box inside it are both "Page"; the chosen path is their value.
     Combo1->setAccessibleName(QStringLiteral("Page"));
+    Combo1->lineEdit()->setAccessibleName(QStringLiteral("Page"));
     Combo1->setAcceptDrops(true);
     Combo1->lineEdit()->setAcceptDrops(false); // file drops go to the list, not into its text
     Combo1->installEventFilter(this);

@@ -58,6 +58,7 @@ void Form2::Command2_Click() {
 
 void Form2::setEditControls(bool editing) {
     Command2->setText(editing ? kSaveCaption : kEditCaption);
+    Command2->setAccessibleName(Command2->text()); // screen readers say what is shown
     Command5->setEnabled(!editing);
     Combo1->setEnabled(!editing);
     cmdSetasFE->setEnabled(!editing && !isDesignated(0));

@@ -229,12 +229,18 @@ void frmConvert::Command3_Click() {
                      QStringLiteral("Done! Your plugin is ready. The software will now open the "
                                     "output window."),
                      MsgStyle::Information);
-    launcher_.openFolder(r.outputFolder);
+    if (!launcher_.openFolder(r.outputFolder))
+        messages_.MsgBox(QStringLiteral("Output Folder"),
+                         QStringLiteral("The output folder could not be opened on this desktop. "
+                                        "Your plugin is here:\n%1")
+                             .arg(archive),
+                         MsgStyle::Information);
 }
 
 void frmConvert::setBusy(bool busy) {
     busy_ = busy;
     Command3->setText(busy ? QStringLiteral("Please Wait...") : QStringLiteral("Create Plugin"));
+    Command3->setAccessibleName(Command3->text()); // screen readers say what is shown
     for (QWidget* w :
          std::initializer_list<QWidget*>{Command3, txtPluginID, cmdGenerateIdentifier, Command1})
         w->setEnabled(!busy);

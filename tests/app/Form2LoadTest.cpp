@@ -1,7 +1,9 @@
 #include "Form2Fixture.h"
 #include "support/Fingerprint.h"
 
+#include <QAccessible>
 #include <QFileInfo>
+#include <QLineEdit>
 #include <QPushButton>
 
 namespace {
@@ -179,7 +181,20 @@ TEST_F(Form2Load, AWorkFolderThatCannotBeEmptiedIsReportedAndNothingIsCopied) {
 
 TEST_F(Form2Load, EveryReachableControlHasAnAccessibleName) {
     start();
-    EXPECT_EQ(form->Combo1->accessibleName(), QStringLiteral("Page"));
+    // Names follow what is shown: the page list stays "Page" with a path chosen, and the edit
+    // button is named by its caption in and out of edit mode.
+    loadTyped(makeSite(QStringLiteral("site")));
+    form->cmdSetasFE_Click();
+    for (QWidget* page :
+         {static_cast<QWidget*>(form->Combo1), static_cast<QWidget*>(form->Combo1->lineEdit())}) {
+        QAccessibleInterface* item = QAccessible::queryAccessibleInterface(page);
+        ASSERT_NE(item, nullptr);
+        EXPECT_EQ(item->text(QAccessible::Name), QStringLiteral("Page"));
+    }
+    for (int i = 0; i < 2; ++i) {
+        form->Command2_Click();
+        EXPECT_EQ(form->Command2->accessibleName(), form->Command2->text());
+    }
     for (QAbstractButton* b : form->findChildren<QAbstractButton*>()) {
         if (b->isVisibleTo(form.get())) {
             EXPECT_FALSE(b->accessibleName().isEmpty()) << b->text().toStdString();

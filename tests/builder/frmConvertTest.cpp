@@ -104,6 +104,14 @@ TEST_F(frmConvertTest, CreatePluginBuildsTheArchiveReportsDoneAndOpensTheOutput)
     EXPECT_EQ(window->Command3->text(), QStringLiteral("Create Plugin"));
     EXPECT_TRUE(window->Command3->isEnabled());
     EXPECT_TRUE(window->Command1->isEnabled());
+
+    // A desktop that cannot open folders: the user still learns where the plugin is.
+    launcher.desktopOpensFolders = false;
+    messages.answers = {MsgResult::Yes}; // replace the archive of the first build
+    window->Command3->click();
+    EXPECT_EQ(messages.shown.last().title, QStringLiteral("Output Folder"));
+    EXPECT_TRUE(messages.shown.last().text.endsWith(archive()))
+        << messages.shown.last().text.toStdString();
 }
 
 TEST_F(frmConvertTest, TheDeliveryListOffersTheDetectedFilesTickedAndTheChoiceIsBuilt) {

@@ -6,7 +6,8 @@
 #include <functional>
 
 // Runs programs for real (so the real archiver makes real archives) unless a test scripts the
-// outcome; records every run and every folder it was asked to open, and opens none.
+// outcome; records every run and every folder it was asked to open, and opens none (a test may
+// say the desktop cannot).
 class FakeLauncher : public Launcher {
 public:
     struct Run {
@@ -25,10 +26,11 @@ public:
 
     bool openFolder(const QString& path) override {
         openedFolders << path;
-        return true;
+        return desktopOpensFolders;
     }
 
     std::function<Outcome(const Run&)> scripted;
     QList<Run> runs;
     QStringList openedFolders;
+    bool desktopOpensFolders = true;
 };
