@@ -231,15 +231,11 @@ OSTREL_PLUGIN_NAME_9F3C2A;
 
 	register_activation_hook(
 		__FILE__,
-		static function ( $network_wide = false ) use ( $activate_site ) {
-			if ( ! is_multisite() || ! $network_wide ) {
+		static function ( $network_wide = false ) use ( $ostrel, $activate_site ) {
+			if ( $network_wide ) {
+				$ostrel['for_each_site']( $activate_site );
+			} else {
 				$activate_site();
-				return;
-			}
-			foreach ( get_sites( array( 'fields' => 'ids', 'number' => 0 ) ) as $site_id ) {
-				switch_to_blog( $site_id );
-				$activate_site();
-				restore_current_blog();
 			}
 		}
 	);

@@ -39,13 +39,5 @@ defined( 'WP_UNINSTALL_PLUGIN' ) || exit;
 		delete_option( 'rewrite_rules' );
 	};
 
-	if ( ! is_multisite() ) {
-		$clean_site();
-		return;
-	}
-	foreach ( get_sites( array( 'fields' => 'ids', 'number' => 0 ) ) as $site_id ) {
-		switch_to_blog( $site_id );
-		$clean_site();
-		restore_current_blog();
-	}
+	$ostrel['for_each_site']( $clean_site );
 } )();

@@ -1,6 +1,6 @@
 # Starts a sub-directory network of sites beside the single site: its own database in the same
 # MariaDB, its own Apache, and plugins where WordPress keeps them by default. Ports are allowed
-# here, which WordPress's own network setup screen refuses, so the network is made by ms-helper.
+# here, which WordPress's own network setup screen refuses, so the network is made by wp-helper.
 # Sourced; needs what site.sh set up, and fills $ms_dir, $ms_port and $ms_site.
 
 ms_dir=$work/network
@@ -9,7 +9,7 @@ ms_dir=$work/network
 ms() {
     local path=$1
     shift
-    php "$here/ms-helper.php" "$ms_dir" "127.0.0.1:$ms_port" "$path" "$@"
+    WP_PATH=$path php "$here/wp-helper.php" "$ms_dir" "127.0.0.1:$ms_port" "$@"
 }
 
 start_multisite() {
@@ -19,7 +19,7 @@ start_multisite() {
     ms_site=http://127.0.0.1:$ms_port
     cp -rL /usr/share/wordpress "$ms_dir" || abort "WordPress is copied for the network"
     write_wordpress_config "$ms_dir" network "define( 'WP_ALLOW_MULTISITE', true );"
-    ms / install "$password" || { show_log "debug log" "$debug_log"; abort "the network is installed"; }
+    ms / install "$password" network || { show_log "debug log" "$debug_log"; abort "the network is installed"; }
     write_wordpress_config "$ms_dir" network "define( 'WP_ALLOW_MULTISITE', true );
 define( 'MULTISITE', true );
 define( 'SUBDOMAIN_INSTALL', false );

@@ -1,7 +1,13 @@
 <?php
 // Runs one step of the WordPress test inside the throwaway site, as an administrator.
-// Usage: php wp-helper.php SITE_DIR HOST:PORT COMMAND [ARGUMENTS]
-//   install PASSWORD                 installs WordPress with pretty permalinks
+// Usage: [WP_PATH=/site/] php wp-helper.php SITE_DIR HOST:PORT COMMAND [ARGUMENTS]
+// On a network, WP_PATH picks the site; the steps are taken as the network's administrator.
+//   install PASSWORD [network]       installs WordPress with pretty permalinks; with "network",
+//                                    makes it a sub-directory network
+//   add-site SLUG                    adds the network's site SLUG/ and prints its number
+//   add-site-admin LOGIN PASSWORD    adds an administrator of the WP_PATH site only
+//   network-activate PLUGIN_FILE
+//   network-uninstall PLUGIN_FILE    deactivates the plugin on the network and deletes it
 //   install-plugin ZIP [overwrite]   installs a plugin archive with WordPress's own installer,
 //                                    over the installed version when asked to
 //   plugin-data PLUGIN_FILE          prints the plugin's header fields, one "Key<TAB>Value" a line
@@ -30,8 +36,7 @@ $args = array_slice( $argv, 4 );
 
 $_SERVER['HTTP_HOST']   = $host;
 $_SERVER['SERVER_NAME'] = '127.0.0.1';
-// On a network, ms-helper.php has chosen the site by its path.
-$_SERVER['REQUEST_URI'] = $_SERVER['REQUEST_URI'] ?? '/';
+$_SERVER['REQUEST_URI'] = getenv( 'WP_PATH' ) ?: '/';
 
 function fail( $message ) {
 	fwrite( STDERR, $message . "\n" );
@@ -72,6 +77,64 @@ switch ( $command ) {
 		}
 		$GLOBALS['wp_rewrite']->set_permalink_structure( '/%postname%/' );
 		flush_rewrite_rules( false );
+		if ( 'network' === ( $args[1] ?? '' ) ) {
+			// A single site knows no network tables yet.
+			foreach ( $GLOBALS['wpdb']->tables( 'ms_global' ) as $table => $prefixed ) {
+				$GLOBALS['wpdb']->$table = $prefixed;
+			}
+			install_network();
+			$result = populate_network( 1, $host, 'admin@example.com', 'Ostrel test network', '/', false );
+			if ( is_wp_error( $result ) ) {
+				fail( 'populate_network failed: ' . error_text( $result ) );
+			}
+		}
+		break;
+
+	case 'add-site':
+		$id = wp_insert_site(
+			array(
+				'domain'  => $host,
+				'path'    => '/' . $args[0] . '/',
+				'title'   => 'Site ' . $args[0],
+				'user_id' => 1,
+			)
+		);
+		if ( is_wp_error( $id ) ) {
+			fail( 'adding the site failed: ' . error_text( $id ) );
+		}
+		// WordPress takes the port's colon out of a new site's addresses; put it back.
+		$GLOBALS['wpdb']->update( $GLOBALS['wpdb']->blogs, array( 'domain' => $host ), array( 'blog_id' => $id ) );
+		clean_blog_cache( $id );
+		foreach ( array( 'home', 'siteurl' ) as $option ) {
+			update_blog_option( $id, $option, 'http://' . $host . '/' . $args[0] );
+		}
+		echo $id, "\n";
+		break;
+
+	case 'add-site-admin':
+		$user = wpmu_create_user( $args[0], $args[1], $args[0] . '@example.com' );
+		if ( ! $user ) {
+			fail( 'adding the user failed' );
+		}
+		$result = add_user_to_blog( get_current_blog_id(), $user, 'administrator' );
+		if ( true !== $result ) {
+			fail( 'adding the user to the site failed: ' . error_text( $result ) );
+		}
+		break;
+
+	case 'network-activate':
+		$result = activate_plugin( $args[0], '', true );
+		if ( null !== $result || ! is_plugin_active_for_network( $args[0] ) ) {
+			fail( 'network activation failed: ' . error_text( $result ) );
+		}
+		break;
+
+	case 'network-uninstall':
+		deactivate_plugins( $args[0], false, true );
+		$result = delete_plugins( array( $args[0] ) );
+		if ( true !== $result ) {
+			fail( 'delete_plugins failed: ' . error_text( $result ) );
+		}
 		break;
 
 	case 'install-plugin':

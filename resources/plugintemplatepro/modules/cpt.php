@@ -98,5 +98,18 @@ return ( static function ( $id ) {
 				}
 			}
 		},
+
+		// Runs the callback for this site, or on a network for each of its sites in turn.
+		'for_each_site'      => static function ( callable $callback ) {
+			if ( ! is_multisite() ) {
+				$callback();
+				return;
+			}
+			foreach ( get_sites( array( 'fields' => 'ids', 'number' => 0 ) ) as $site_id ) {
+				switch_to_blog( $site_id );
+				$callback();
+				restore_current_blog();
+			}
+		},
 	);
 } )( '#prefix#' );
