@@ -74,7 +74,7 @@ void Form2::Form_Load() {
     setWindowTitle(ProductTitle + QStringLiteral(" ") + AppVersion + BylineText);
     lblAppName->setText(ProductTitle);
     lblBy->setText(BylineText);
-    const QString failure = workspace_.ensureOutputFolder();
+    const QString failure = workspace_.ensureFolders();
     if (!failure.isEmpty())
         showError(QStringLiteral("Ostrel could not create its output folder.\n%1").arg(failure));
 }

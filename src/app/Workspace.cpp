@@ -10,16 +10,18 @@
 #include <QUrl>
 #include <cerrno>
 #include <cstring>
-#include <sys/stat.h>
+#include <filesystem>
 
 namespace {
 
+// With the folders that hold it: an installed program's places may not exist yet.
 QString createFolder(const QString& path) {
-    if (::mkdir(QFile::encodeName(path).constData(), 0777) == 0 ||
-        (errno == EEXIST && PathExists(path, true)))
+    std::error_code ec;
+    std::filesystem::create_directories(toFsPath(path), ec);
+    if (!ec && PathExists(path, true))
         return {};
     return QStringLiteral("Cannot create the folder %1: %2")
-        .arg(path, QString::fromLocal8Bit(std::strerror(errno)));
+        .arg(path, QString::fromLocal8Bit(ec ? ec.message().c_str() : std::strerror(EEXIST)));
 }
 
 } // namespace
@@ -36,9 +38,13 @@ QString Workspace::resetWorkFolder() const {
     return createFolder(work);
 }
 
-QString Workspace::ensureOutputFolder() const {
-    const QString output = programFolder_.outputFolder();
-    return PathExists(output, true) ? QString() : createFolder(output);
+QString Workspace::ensureFolders() const {
+    for (const QString& folder : {programFolder_.dataFolder(), programFolder_.outputFolder()}) {
+        const QString failure = PathExists(folder, true) ? QString() : createFolder(folder);
+        if (!failure.isEmpty())
+            return failure;
+    }
+    return {};
 }
 
 Workspace::SourceCheck Workspace::checkSource(const QString& folder) const {
@@ -62,9 +68,9 @@ QString Workspace::canonicalWorkFolder() const {
     const QFileInfo work(workFolder());
     if (work.exists())
         return work.canonicalFilePath();
-    const QString program = QFileInfo(programFolder_.path()).canonicalFilePath();
-    return QDir::cleanPath((program.isEmpty() ? programFolder_.path() : program) +
-                           QStringLiteral("/tmp"));
+    const QString data = QFileInfo(programFolder_.dataFolder()).canonicalFilePath();
+    return data.isEmpty() ? QDir::cleanPath(work.absoluteFilePath())
+                          : QDir::cleanPath(data + QLatin1Char('/') + work.fileName());
 }
 
 QString Workspace::normaliseTypedPath(const QString& typed) {

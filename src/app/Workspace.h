@@ -17,8 +17,9 @@ public:
     // Empties the working folder when it exists. Returns what went wrong, or an empty text.
     QString resetWorkFolder() const;
 
-    // Creates the output folder when it is missing. Returns what went wrong, or an empty text.
-    QString ensureOutputFolder() const;
+    // Creates the data and output folders when they are missing. Returns what went wrong, or an
+    // empty text.
+    QString ensureFolders() const;
 
     enum class SourceCheck { Ok, NotAFolder, NoPages, OverlapsWorkFolder };
     SourceCheck checkSource(const QString& folder) const;

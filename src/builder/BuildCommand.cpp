@@ -161,7 +161,7 @@ int RunBuildCommand(const QStringList& arguments, const QString& programFolder, 
         return 2;
     }
 
-    const ProgramFolder program(programFolder);
+    const ProgramFolder program = ProgramFolder::placedFor(programFolder);
     BuildRequest r;
     r.pagesFolder = absolute(parser.value(QStringLiteral("pages")));
     r.templateFolder =
