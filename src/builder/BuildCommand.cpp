@@ -47,8 +47,10 @@ const QList<Option>& options() {
         {QStringLiteral("template"), QStringLiteral("DIR"),
          QStringLiteral("Plugin template (default: plugintemplatepro beside the program).")},
         {QStringLiteral("output"), QStringLiteral("DIR"),
-         QStringLiteral("Output folder (default: output beside the program). The build works "
-                        "in a hidden .ostrel-build-* folder there and leaves only the archive.")},
+         QStringLiteral("Output folder (default: output beside the program; when the program's "
+                        "folder is read-only, Ostrel in the documents folder, $XDG_DOCUMENTS_DIR "
+                        "or ~/Documents). The build works in a hidden "
+                        ".ostrel-build-* folder there and leaves only the archive.")},
     };
     return list;
 }
