@@ -25,6 +25,9 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREL_WERROR=O
 cmake --build build --parallel
 ctest --test-dir build --output-on-failure --parallel 2 "$@"
 
+echo "== The Debian package"
+./packaging/check-package.sh build
+
 echo "== The same tests under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DOSTREL_WERROR=ON -DOSTREL_SANITIZE=ON >/dev/null
 cmake --build build-asan --parallel

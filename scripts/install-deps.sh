@@ -10,6 +10,7 @@ packages=(
     wordpress wordpress-theme-twentytwentythree mariadb-server apache2 libapache2-mod-php
     php-cli php-mysql php-xml php-zip php-mbstring curl unzip
     fonts-dejavu-core fonts-liberation2
+    dpkg-dev file lintian desktop-file-utils appstream
 )
 
 missing=()
