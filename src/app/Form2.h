@@ -11,6 +11,7 @@
 #include <QWidget>
 #include <array>
 #include <functional>
+#include <optional>
 
 class FolderSelector;
 class InputBoxService;
@@ -54,6 +55,11 @@ public:
     bool isDesignated(int index) const;
     bool isEditing() const;
     bool isSaving() const { return editing_.isBusy(); }
+
+    // The area the window fits on: its screen's available area unless another was set.
+    QRect screenArea() const;
+    // Fits the window to another area, sized as it opens there.
+    void setScreenArea(const QRect& area);
 
     // Replaces a text in the page as the browser now holds it and stores the page: the page being
     // edited, else the one the browser shows.
@@ -128,6 +134,7 @@ private:
     void createControls();
     void connectHandlers();
     void place(QWidget* widget, const QRectF& twips);
+    void fitToScreen();
     void setDesignation(int index);
     void loadFolder(const QString& folder);
     bool refuseSource(const QString& folder);
@@ -143,6 +150,7 @@ private:
     PageListMonitor pageList_;
     TwipsScale scale_;
     Form2Layout layout_;
+    std::optional<QRect> screenArea_;
     EditSession editing_;
     bool closeApproved_ = false;
 };

@@ -3,6 +3,7 @@
 #include "NamedComboBox.h"
 
 #include "editor/WebBrowser.h"
+#include "util/ScreenFit.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -17,6 +18,9 @@
 #include <QTimer>
 
 namespace {
+
+// Room beside the Convert button's caption when a narrow window narrows the button.
+constexpr int kCaptionAir = 16;
 
 QColor rgb(int r, int g, int b) {
     return QColor(r, g, b);
@@ -75,13 +79,6 @@ void Form2::createControls() {
     setObjectName(QStringLiteral("Form2"));
     scale_ = TwipsScale(logicalDpiX());
     setAcceptDrops(true);
-    // The design places fit a small sans serif of the classic width; the platform's default
-    // sans serif is wider and would clip the labels.
-    QFont small = font();
-    small.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
-                       QStringLiteral("Arial")});
-    small.setPointSizeF(8.25);
-    setFont(small);
 
     Picture2 = new QFrame(this);
     place(Picture2, {0, 0, 16395, 870});
@@ -167,7 +164,6 @@ void Form2::createControls() {
     place(Label7, {270, 1395, 10320, 240});
 
     Command3 = button(this, QStringLiteral("Convert to WordPress Plugin"));
-    place(Command3, {12465, 7650, 7485, 1455});
     setFontStyle(Command3, true, 9.75);
 
     frShortcuts =
@@ -197,12 +193,30 @@ void Form2::createControls() {
     tmrRemoveMsgs = new QTimer(this);
     tmrRemoveMsgs->setInterval(1800);
 
-    setMinimumWidth(scale_.toPixels(Form2Layout::kMinimumWidth));
-    setMinimumHeight(scale_.toPixels(10815));
+    fitToScreen();
+}
+
+QRect Form2::screenArea() const {
+    if (screenArea_)
+        return *screenArea_;
+    if (QScreen* own = screen())
+        return own->availableGeometry();
+    return QRect(0, 0, QWIDGETSIZE_MAX, QWIDGETSIZE_MAX); // no screen to fit on
+}
+
+void Form2::setScreenArea(const QRect& area) {
+    screenArea_ = area;
+    fitToScreen();
+}
+
+void Form2::fitToScreen() {
+    const QSize minimum(scale_.toPixels(Form2Layout::kMinimumWidth),
+                        scale_.toPixels(Form2Layout::kMinimumHeight));
+    setMinimumSize(ScreenFit::fitted(minimum, screenArea()));
     // Wide enough for every design place, the help link included, where the screen allows.
-    const int wanted = scale_.toPixels(20500);
-    const int available = screen() ? screen()->availableGeometry().width() : wanted;
-    resize(qMax(minimumWidth(), qMin(wanted, available)), scale_.toPixels(10815));
+    const QSize design(scale_.toPixels(Form2Layout::kDesignWidth),
+                       scale_.toPixels(Form2Layout::kDesignHeight));
+    resize(ScreenFit::fitted(design, screenArea()).expandedTo(minimumSize()));
     Form_Resize();
 }
 
@@ -239,12 +253,17 @@ void Form2::resizeEvent(QResizeEvent* event) {
 }
 
 void Form2::Form_Resize() {
-    layout_.applyResizeRules(scale_.toTwips(frameGeometry().width()));
+    layout_ = Form2Layout();
+    const double outerWidth = scale_.toTwips(frameGeometry().width());
+    layout_.applyResizeRules(outerWidth);
+    layout_.fitHeight(scale_.toTwips(height()));
+    layout_.fitWidth(outerWidth, scale_.toTwips(Command3->sizeHint().width() + kCaptionAir));
     Picture2->setGeometry(0, 0, width(), Picture2->height()); // docked along the top edge
     if (QWidget* view = WebBrowser1->view())
         place(view, layout_.browser);
     place(frShortcuts, layout_.shortcutsFrame);
     place(frSelected, layout_.pagesFrame);
+    place(Command3, layout_.convertButton);
     place(Combo1, layout_.pageList);
     place(Command5, layout_.loadButton);
     place(cmdSetasFE, layout_.setFrontButton);

@@ -4,33 +4,39 @@
 #include "editor/WebEngineBrowser.h"
 #include "editor/frmQuickHelp.h"
 #include "services/QtDialogs.h"
+#include "util/ProgramFont.h"
+#include "util/ScreenFit.h"
 
 #include <QApplication>
-#include <QScreen>
 
 int main(int argc, char** argv) {
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts); // required by the web view
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Ostrel"));
+    // Lets the desktop match the window to the installed entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.ostrel.Ostrel"));
+    // Before any window, so menus and message boxes share it too.
+    QApplication::setFont(programFont());
 
     QtMessageBox messages;
     QtInputBox input;
     QtFolderSelector folders;
     QtLauncher launcher;
     const ProgramFolder program = ProgramFolder::ofRunningProgram();
+    QWidget* mainWindow = nullptr; // the dialogs open over it, on its screen
     auto openConvertWindow = [&](const QString& frontPage, const QString& downloadPage) {
-        frmConvert convert(program, frontPage, downloadPage, messages, launcher);
+        frmConvert convert(program, frontPage, downloadPage, messages, launcher, mainWindow);
         convert.exec();
     };
     auto openQuickHelp = [&] {
-        frmQuickHelp help(program.saveMarker());
+        frmQuickHelp help(program.saveMarker(), mainWindow);
         help.exec();
     };
     Form2 window(program, new WebEngineBrowser,
                  {messages, input, folders, openConvertWindow, openQuickHelp});
+    mainWindow = &window;
 
-    const QRect screen = window.screen()->availableGeometry();
-    window.move(screen.center() - window.rect().center());
+    window.move(ScreenFit::centred(window.size(), window.screenArea()));
     window.show();
     return app.exec();
 }

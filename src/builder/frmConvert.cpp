@@ -5,41 +5,62 @@
 #include "util/HelperOps.h"
 #include "util/PageEncoding.h"
 #include "util/RecurseFiles.h"
+#include "util/ScreenFit.h"
 #include "util/services/Launcher.h"
 #include "util/services/MessageBoxService.h"
 
 #include <QCloseEvent>
 #include <QFileInfo>
+#include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
+#include <QVBoxLayout>
 
 namespace {
 
-QLabel* label(QWidget* parent, const QString& text, const QRect& place) {
-    auto* l = new QLabel(text, parent);
-    l->setGeometry(place);
+QLabel* label(QWidget* parent, const QString& text) {
+    return new QLabel(text, parent);
+}
+
+// An explanation below a box, wrapped to the box's width.
+QLabel* note(QWidget* parent, const QString& text) {
+    QLabel* l = label(parent, text);
+    l->setWordWrap(true);
     return l;
 }
 
-// A box named for screen readers by the label beside it.
+// A box in the details grid, named for screen readers by the label beside it.
 template <typename Box>
-Box* labelledBox(QWidget* parent, const QString& caption, int top, int width, int height = 24) {
-    QLabel* l = label(parent, caption, QRect(15, top, 110, 24));
+Box* labelledBox(QGridLayout* grid, const QString& caption, int row, int width = 0,
+                 int height = 0) {
+    QWidget* parent = grid->parentWidget();
+    QLabel* l = label(parent, caption);
     auto* box = new Box(parent);
-    box->setGeometry(130, top, width, height);
     box->setAccessibleName(caption);
     l->setBuddy(box);
+    // Beside a one-line box, level with its text; beside a taller one, at its top.
+    grid->addWidget(l, row, 0, Qt::AlignLeft | (height == 0 ? Qt::AlignVCenter : Qt::AlignTop));
+    if (height > 0)
+        box->setFixedHeight(height);
+    if (width > 0) {
+        box->setFixedWidth(width); // short values keep short boxes
+        grid->addWidget(box, row, 1, Qt::AlignLeft);
+    } else {
+        grid->addWidget(box, row, 1);
+    }
     return box;
 }
 
-QPushButton* button(QWidget* parent, const QString& caption, const QRect& place) {
+QPushButton* button(QWidget* parent, const QString& caption, int minimumWidth) {
     auto* b = new QPushButton(caption, parent);
     b->setAccessibleName(caption);
-    b->setGeometry(place);
+    b->setMinimumSize(minimumWidth, 32);
     return b;
 }
 
@@ -60,52 +81,72 @@ frmConvert::frmConvert(ProgramFolder programFolder, QString frontPage, QString d
 void frmConvert::createControls() {
     setObjectName(QStringLiteral("frmConvert"));
     setWindowTitle(QStringLiteral("Create Plugin"));
-    // The design's 508 pixels, and room below the details for the delivery files.
-    setFixedSize(994, 668);
 
-    label(this, QStringLiteral("Unique Identifier"), QRect(15, 18, 120, 24));
+    auto* top = new QGridLayout;
+    auto* identifierLabel = label(this, QStringLiteral("Unique Identifier"));
     txtPluginID = new QLineEdit(this);
-    txtPluginID->setGeometry(140, 18, 160, 24);
+    txtPluginID->setFixedWidth(160);
     txtPluginID->setAccessibleName(QStringLiteral("Unique Identifier"));
-    cmdGenerateIdentifier = button(this, QStringLiteral("Generate New"), QRect(310, 15, 120, 30));
-    label(this, QStringLiteral("This is a unique identifier for the internal use of the plugin."),
-          QRect(445, 18, 530, 24));
+    identifierLabel->setBuddy(txtPluginID);
+    cmdGenerateIdentifier = button(this, QStringLiteral("Generate New"), 120);
+    auto* identifierRow = new QHBoxLayout;
+    identifierRow->addWidget(txtPluginID);
+    identifierRow->addWidget(cmdGenerateIdentifier);
+    identifierRow->addStretch(1);
+    top->addWidget(identifierLabel, 0, 0);
+    top->addLayout(identifierRow, 0, 1);
+    top->addWidget(
+        note(this,
+             QStringLiteral("This is a unique identifier for the internal use of the plugin.")),
+        1, 1);
 
     auto* details = new QGroupBox(QStringLiteral(" Enter Your Plugin Details      "), this);
-    details->setGeometry(15, 60, 964, 375);
-    details->setStyleSheet(QStringLiteral("QGroupBox { font-family: Verdana, 'DejaVu Sans'; "
-                                          "font-size: 9.75pt; font-weight: bold; }"));
-    label(details, QStringLiteral("Enter the details of your plugin below:"),
-          QRect(15, 28, 500, 22));
-    txtPlugin_Name = labelledBox<QLineEdit>(details, QStringLiteral("Plugin Name:"), 58, 420);
-    auto* nameNote = label(details,
-                           QStringLiteral("Please Keep this Name as Short as Possible. Allowed "
-                                          "characters: letters, numbers and spaces."),
-                           QRect(565, 52, 385, 40));
-    nameNote->setWordWrap(true);
-    txtPlugin_Uri = labelledBox<QLineEdit>(details, QStringLiteral("Plugin URI:"), 96, 420);
+    // Only the caption is bold; the fields inside keep the window's font.
+    details->setStyleSheet(QStringLiteral("QGroupBox { font-weight: bold; }"));
+    auto* grid = new QGridLayout(details);
+    grid->setColumnStretch(1, 1);
+    grid->addWidget(label(details, QStringLiteral("Enter the details of your plugin below:")), 0, 0,
+                    1, 2);
+    txtPlugin_Name = labelledBox<QLineEdit>(grid, QStringLiteral("Plugin Name:"), 1);
+    txtPlugin_Name->setMinimumWidth(440);
+    grid->addWidget(note(details, QStringLiteral("Please Keep this Name as Short as Possible. "
+                                                 "Allowed characters: letters, numbers and "
+                                                 "spaces.")),
+                    2, 1);
+    txtPlugin_Uri = labelledBox<QLineEdit>(grid, QStringLiteral("Plugin URI:"), 3);
     txtPlugin_Description =
-        labelledBox<QPlainTextEdit>(details, QStringLiteral("Description:"), 134, 420, 90);
+        labelledBox<QPlainTextEdit>(grid, QStringLiteral("Description:"), 4, 0, 76);
     txtPlugin_Description->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     txtPlugin_Description->setTabChangesFocus(true);
-    txtPlugin_Version = labelledBox<QLineEdit>(details, QStringLiteral("Version:"), 236, 120);
-    txtPlugin_Author = labelledBox<QLineEdit>(details, QStringLiteral("Author:"), 274, 420);
-    txtPlugin_AuthorUrl = labelledBox<QLineEdit>(details, QStringLiteral("Author Url:"), 312, 420);
-    txtPlugin_License = labelledBox<QLineEdit>(details, QStringLiteral("License:"), 340 + 10, 120);
+    txtPlugin_Version = labelledBox<QLineEdit>(grid, QStringLiteral("Version:"), 5, 120);
+    txtPlugin_Author = labelledBox<QLineEdit>(grid, QStringLiteral("Author:"), 6);
+    txtPlugin_AuthorUrl = labelledBox<QLineEdit>(grid, QStringLiteral("Author Url:"), 7);
+    txtPlugin_License = labelledBox<QLineEdit>(grid, QStringLiteral("License:"), 8, 120);
 
     const QString deliveryCaption =
         QStringLiteral("Delivery files (kept private; buyers get download links that expire):");
-    auto* deliveryLabel = label(this, deliveryCaption, QRect(15, 445, 964, 22));
+    auto* deliveryLabel = label(this, deliveryCaption);
     lstDeliveryFiles = new QListWidget(this);
-    lstDeliveryFiles->setGeometry(15, 470, 964, 128);
+    lstDeliveryFiles->setMinimumHeight(80);
     lstDeliveryFiles->setAccessibleName(deliveryCaption);
     deliveryLabel->setBuddy(lstDeliveryFiles);
 
-    Command3 = button(this, QStringLiteral("Create Plugin"), QRect(15, 612, 200, 40));
-    Command1 = button(this, QStringLiteral("Close Window"), QRect(230, 612, 160, 40));
+    Command3 = button(this, QStringLiteral("Create Plugin"), 200);
+    Command1 = button(this, QStringLiteral("Close Window"), 160);
     Command3->setAutoDefault(false);
     Command1->setAutoDefault(false);
     cmdGenerateIdentifier->setAutoDefault(false);
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(Command3);
+    buttons->addWidget(Command1);
+    buttons->addStretch(1);
+
+    auto* column = new QVBoxLayout(this);
+    column->addLayout(top);
+    column->addWidget(details);
+    column->addWidget(deliveryLabel);
+    column->addWidget(lstDeliveryFiles, 1); // the one part that gives up height on small screens
+    column->addLayout(buttons);
 
     QWidget* order[] = {txtPluginID,       Command3,         cmdGenerateIdentifier,
                         txtPlugin_Name,    txtPlugin_Uri,    txtPlugin_Description,
@@ -114,6 +155,12 @@ void frmConvert::createControls() {
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
     txtPluginID->setFocus();
+
+    // As large as the content asks, as far as the screen allows.
+    ensurePolished();
+    const QRect area = screen()->availableGeometry();
+    setMinimumSize(ScreenFit::fitted(minimumSizeHint(), area));
+    resize(ScreenFit::fitted(sizeHint(), area).expandedTo(minimumSize()));
 }
 
 void frmConvert::Form_Load() {

@@ -2,6 +2,7 @@
 
 #include "util/FileError.h"
 #include "util/HelperOps.h"
+#include "util/ScreenFit.h"
 #include "util/TextFile.h"
 
 #include <QCheckBox>
@@ -9,7 +10,9 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <cerrno>
@@ -49,6 +52,24 @@ QLabel* addLabel(QVBoxLayout* layout, const char* name, Look look, const QString
     return l;
 }
 
+// The middle of each gap between the texts of a column laid out at the given width, from the
+// top: where a view of it may end without cutting through a line.
+QList<int> gapsOf(const QLayout* column, int width) {
+    const QMargins margins = column->contentsMargins();
+    const int inner = width - margins.left() - margins.right();
+    QList<int> gaps;
+    int y = margins.top();
+    for (int i = 0; i < column->count(); ++i) {
+        QLayoutItem* item = column->itemAt(i);
+        if (item->isEmpty() || !item->widget())
+            continue; // hidden texts, and the stretch at the end
+        y += item->hasHeightForWidth() ? item->heightForWidth(inner) : item->sizeHint().height();
+        gaps << y + column->spacing() / 2;
+        y += column->spacing();
+    }
+    return gaps;
+}
+
 // Removes the marker; a marker already gone is what was wanted.
 void deleteMarker(const QString& path) {
     if (::unlink(QFile::encodeName(path).constData()) != 0 && errno != ENOENT)
@@ -68,9 +89,6 @@ void frmQuickHelp::createControls() {
     setObjectName(QStringLiteral("frmQuickHelp"));
     setWindowTitle(QStringLiteral("Quick Help"));
     setModal(true);
-    setFixedWidth(640);
-    setMaximumHeight(720);
-    resize(640, 720);
 
     auto* content = new QWidget;
     auto* column = new QVBoxLayout(content);
@@ -177,6 +195,27 @@ void frmQuickHelp::createControls() {
     outer->addLayout(buttons);
 
     Check1->setFocus();
+    fitToScreen(outer->spacing() + buttons->sizeHint().height());
+}
+
+void frmQuickHelp::fitToScreen(int belowTexts) {
+    ensurePolished();
+    const QSize room =
+        ScreenFit::fitted(QSize(kWidth, kMaximumHeight), screen()->availableGeometry());
+    setFixedWidth(room.width());
+    QWidget* texts = scroller->widget();
+    const int limit = room.height() - belowTexts;
+    int textsHeight = texts->heightForWidth(width());
+    int shown = textsHeight;
+    if (textsHeight > limit) {
+        // It scrolls: the texts wrap beside the scroll bar, and the view ends in a gap between
+        // them rather than through a line.
+        const int textsWidth = width() - scroller->verticalScrollBar()->sizeHint().width();
+        textsHeight = texts->heightForWidth(textsWidth);
+        shown = ScreenFit::cutAtBreak(textsHeight, limit, gapsOf(texts->layout(), textsWidth));
+    }
+    setMaximumHeight(textsHeight + belowTexts);
+    resize(width(), shown + belowTexts);
 }
 
 void frmQuickHelp::Form_Load() {

@@ -45,6 +45,11 @@ public:
 
 private:
     void createControls();
+    // Sizes the window to its texts and what lies below them, as far as the screen allows.
+    void fitToScreen(int belowTexts);
+
+    static constexpr int kWidth = 640;
+    static constexpr int kMaximumHeight = 720;
     void showMarkerError(const QString& reason);
 
     QString saveMarkerPath_;

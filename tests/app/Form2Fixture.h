@@ -11,10 +11,13 @@
 #include <memory>
 
 // A main window on a program folder of its own, with fake dialogs and browser. Its timers are
-// stopped: tests run the ticks themselves.
+// stopped: tests run the ticks themselves. It is fitted to a screen that holds its design,
+// unless a test asks for the screen it runs on.
 class Form2Fixture : public ::testing::Test {
 protected:
-    void start() {
+    enum class Screen { HoldingTheDesign, Real };
+
+    void start(Screen screen = Screen::HoldingTheDesign) {
         QDir().mkpath(program.path());
         browser = new FakeWebBrowser;
         auto openConvertWindow = [this](const QString& front, const QString& download) {
@@ -26,6 +29,8 @@ protected:
             Form2Services{messages, input, folders, openConvertWindow, openQuickHelp});
         form->tmrHTMLSourceMonitor->stop();
         form->tmrRemoveMsgs->stop();
+        if (screen == Screen::HoldingTheDesign)
+            form->setScreenArea(QRect(0, 0, 1920, 1040));
     }
 
     // A product folder with three pages and a picture folder.

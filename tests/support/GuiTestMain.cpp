@@ -1,4 +1,6 @@
 // Test main for every test program: a QApplication on the headless platform, then GoogleTest.
+#include "util/ProgramFont.h"
+
 #include <QApplication>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -11,6 +13,7 @@ int main(int argc, char** argv) {
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
+    QApplication::setFont(programFont()); // as the program runs
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
