@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <stdexcept>
+#include <string>
 
 namespace bench {
 
@@ -43,18 +44,36 @@ struct KindInfo {
     int weight; // how often the kind is drawn, out of 100
     const char* folder;
     std::uint64_t minSize, maxSize;
-    bool compressible;
+    Content content;
 };
 
 constexpr std::array kKinds{
-    KindInfo{AssetKind::Image, 55, "images", 8u << 10, 300u << 10, false},
-    KindInfo{AssetKind::Style, 4, "css", 2u << 10, 60u << 10, true},
-    KindInfo{AssetKind::Script, 5, "js", 4u << 10, 120u << 10, true},
-    KindInfo{AssetKind::Text, 6, "notes", 1u << 10, 40u << 10, true},
-    KindInfo{AssetKind::Document, 12, "docs", 100u << 10, 4u << 20, false},
-    KindInfo{AssetKind::Archive, 6, "downloads", 200u << 10, 6u << 20, false},
-    KindInfo{AssetKind::Font, 4, "fonts", 20u << 10, 150u << 10, false},
-    KindInfo{AssetKind::Media, 8, "media", 500u << 10, 8u << 20, false},
+    KindInfo{AssetKind::Image, 55, "images", 8u << 10, 300u << 10, Content::Random},
+    KindInfo{AssetKind::Style, 4, "css", 2u << 10, 60u << 10, Content::Words},
+    KindInfo{AssetKind::Script, 5, "js", 4u << 10, 120u << 10, Content::Words},
+    KindInfo{AssetKind::Text, 6, "notes", 1u << 10, 40u << 10, Content::Words},
+    KindInfo{AssetKind::Document, 12, "docs", 100u << 10, 4u << 20, Content::Random},
+    KindInfo{AssetKind::Archive, 6, "downloads", 200u << 10, 6u << 20, Content::Random},
+    KindInfo{AssetKind::Font, 4, "fonts", 20u << 10, 150u << 10, Content::Random},
+    KindInfo{AssetKind::Media, 8, "media", 500u << 10, 8u << 20, Content::Random},
+};
+
+// A typical product site: a few long videos and downloads, many pictures, and a guide.
+struct ProductPart {
+    AssetKind kind;
+    const char* folder;
+    double byteShare; // of the whole site, the two pages counted with the other pages
+    double fileShare; // of the files besides the two pages
+    Content content;
+};
+
+constexpr std::array kProductParts{
+    ProductPart{AssetKind::Media, "videos", 0.40, 0.03, Content::Random},
+    ProductPart{AssetKind::Image, "images", 0.25, 0.70, Content::Random},
+    ProductPart{AssetKind::Archive, "downloads", 0.15, 0.03, Content::Random},
+    ProductPart{AssetKind::Document, "guide", 0.15, 0.06, Content::HalfRandom},
+    ProductPart{AssetKind::Page, "chapters", 0.035, 0.12, Content::Words},
+    ProductPart{AssetKind::Style, "css", 0.015, 0.06, Content::Words},
 };
 
 const KindInfo& infoOf(AssetKind kind) {
@@ -95,8 +114,114 @@ std::string fileName(AssetKind kind, int index) {
     case AssetKind::Media:
         std::snprintf(name, sizeof name, index % 2 ? "clip%04d.mp4" : "track%04d.mp3", index);
         break;
+    case AssetKind::Page:
+        std::snprintf(name, sizeof name, "page%04d.html", index);
+        break;
     }
     return name;
+}
+
+std::string productFileName(AssetKind kind, int index) {
+    char name[64];
+    switch (kind) {
+    case AssetKind::Media:
+        std::snprintf(name, sizeof name, "lesson-%02d.mp4", index + 1);
+        break;
+    case AssetKind::Image:
+        if (index % 10 == 3) // as cameras name them
+            std::snprintf(name, sizeof name, "IMG_%04d.JPG", index);
+        else
+            std::snprintf(name, sizeof name, index % 2 ? "photo-%03d.jpg" : "screen-%03d.png",
+                          index);
+        break;
+    case AssetKind::Archive:
+        std::snprintf(name, sizeof name, "bonus-pack-%02d.zip", index + 1);
+        break;
+    case AssetKind::Document:
+        std::snprintf(name, sizeof name, "guide-part-%02d.pdf", index + 1);
+        break;
+    case AssetKind::Page:
+        std::snprintf(name, sizeof name, "chapter-%02d.html", index + 1);
+        break;
+    default:
+        std::snprintf(name, sizeof name, "style-%02d.css", index + 1);
+        break;
+    }
+    return name;
+}
+
+// At most a hundred files a folder: beyond that they go into numbered subfolders.
+std::string groupedPath(const std::string& folder, int index, const std::string& name) {
+    if (index < 100)
+        return folder + "/" + name;
+    char group[16];
+    std::snprintf(group, sizeof group, "/g%02d/", index / 100);
+    return folder + group + name;
+}
+
+// Sizes drawn from [low, high] and scaled so that they add up to budget.
+void spreadBytes(std::vector<Asset*>& assets, std::uint64_t budget, std::uint64_t low,
+                 std::uint64_t high, Random& random) {
+    std::vector<double> raw(assets.size());
+    double rawSum = 0;
+    for (double& r : raw) {
+        r = double(random.between(low, high));
+        rawSum += r;
+    }
+    std::uint64_t given = 0;
+    size_t largest = 0;
+    for (size_t i = 0; i < assets.size(); ++i) {
+        assets[i]->size = std::uint64_t(raw[i] / rawSum * double(budget));
+        given += assets[i]->size;
+        if (assets[i]->size > assets[largest]->size)
+            largest = i;
+    }
+    if (!assets.empty() && given < budget)
+        assets[largest]->size += budget - given;
+}
+
+SitePlan planProductSite(const SiteParameters& parameters) {
+    const int count = parameters.files - 2;
+    if (count < int(kProductParts.size()))
+        throw std::invalid_argument("a product site needs at least " +
+                                    std::to_string(kProductParts.size() + 2) + " files");
+    Random random(parameters.seed);
+    SitePlan plan;
+    std::vector<int> counts;
+    int left = count;
+    for (const ProductPart& part : kProductParts) {
+        const int n = std::max(1, int(part.fileShare * count + 0.5));
+        counts.push_back(n);
+        left -= n;
+    }
+    counts[1] = std::max(1, counts[1] + left); // the pictures take up the rounding
+    std::vector<std::string> front, download;
+    for (size_t p = 0; p < kProductParts.size(); ++p) {
+        const ProductPart& part = kProductParts[p];
+        for (int i = 0; i < counts[p]; ++i) {
+            plan.assets.push_back({groupedPath(part.folder, i, productFileName(part.kind, i)),
+                                   part.kind, 0, part.content});
+            const bool shown = part.kind == AssetKind::Image || part.kind == AssetKind::Style;
+            (shown ? front : download).push_back(plan.assets.back().path);
+        }
+    }
+    plan.frontPage = MakePage("Balcony Herbs", "#FRONT#", front, parameters.pageBytes, random);
+    plan.downloadPage = MakePage("Your Download", "#BACK#", download, parameters.pageBytes, random);
+
+    const std::uint64_t pages = plan.frontPage.size() + plan.downloadPage.size();
+    size_t first = 0;
+    for (size_t p = 0; p < kProductParts.size(); ++p) {
+        const ProductPart& part = kProductParts[p];
+        std::uint64_t budget = std::uint64_t(part.byteShare * double(parameters.totalBytes));
+        if (part.kind == AssetKind::Page)
+            budget = budget > pages ? budget - pages : 0;
+        std::vector<Asset*> assets;
+        for (int i = 0; i < counts[p]; ++i)
+            assets.push_back(&plan.assets[first + size_t(i)]);
+        spreadBytes(assets, budget, 100, 300, random);
+        first += size_t(counts[p]);
+    }
+    return plan;
 }
 
 std::string referenceMarkup(const std::string& path) {
@@ -166,15 +291,8 @@ std::vector<Asset> PlanAssetNames(int count, Random& random) {
         }
         const KindInfo& info = kKinds[k];
         const int index = used[k]++;
-        // At most a hundred files a folder: beyond that they go into numbered subfolders.
-        std::string folder = info.folder;
-        if (index >= 100) {
-            char group[16];
-            std::snprintf(group, sizeof group, "/g%02d", index / 100);
-            folder += group;
-        }
-        assets.push_back(
-            {folder + "/" + fileName(info.kind, index), info.kind, 0, info.compressible});
+        assets.push_back({groupedPath(info.folder, index, fileName(info.kind, index)), info.kind, 0,
+                          info.content});
     }
     return assets;
 }
@@ -226,6 +344,8 @@ std::string MakePage(const std::string& title, const std::string& tag,
 }
 
 SitePlan PlanSite(const SiteParameters& parameters) {
+    if (parameters.shape == SiteShape::Product)
+        return planProductSite(parameters);
     Random random(parameters.seed);
     SitePlan plan;
     plan.assets = PlanAssetNames(std::max(parameters.files - 2, 0), random);
@@ -283,20 +403,24 @@ void WriteSite(const std::string& folder, const SitePlan& plan, std::uint64_t se
         std::FILE* file = std::fopen(path.c_str(), "wb");
         if (!file)
             throw std::runtime_error("cannot create " + path.string());
-        for (std::uint64_t left = asset.size; left > 0;) {
-            const std::uint64_t n = std::min(left, kChunk);
+        const std::uint64_t randomBytes = asset.content == Content::Random       ? asset.size
+                                          : asset.content == Content::HalfRandom ? asset.size / 2
+                                                                                 : 0;
+        for (std::uint64_t written = 0; written < asset.size;) {
+            const bool noise = written < randomBytes;
+            const std::uint64_t n = std::min(kChunk, (noise ? randomBytes : asset.size) - written);
             buffer.clear();
-            if (asset.compressible) {
-                appendWords(buffer, n, random);
-            } else {
+            if (noise) {
                 buffer.resize(n);
                 random.fill(buffer.data(), n);
+            } else {
+                appendWords(buffer, n, random);
             }
             if (std::fwrite(buffer.data(), 1, n, file) != n) {
                 std::fclose(file);
                 throw std::runtime_error("cannot write " + path.string());
             }
-            left -= n;
+            written += n;
         }
         if (std::fclose(file) != 0)
             throw std::runtime_error("cannot write " + path.string());

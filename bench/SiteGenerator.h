@@ -2,7 +2,9 @@
 
 // Synthetic product sites for the benchmarks: a sales page with #FRONT#, a download page with
 // #BACK#, and asset files in subfolders. Everything is drawn from a seed, so the same
-// parameters always give the same bytes.
+// parameters always give the same bytes. Two shapes: a mix of many kinds of files, mostly
+// incompressible, and a typical product site whose bytes are mostly media that is compressed
+// already.
 
 #include <cstdint>
 #include <string>
@@ -23,19 +25,31 @@ private:
     std::uint64_t s_[4];
 };
 
-enum class AssetKind { Image, Style, Script, Text, Document, Archive, Font, Media };
+enum class AssetKind { Image, Style, Script, Text, Document, Archive, Font, Media, Page };
+
+// Text of words compresses well, random bytes not at all; a half-and-half file, like a PDF with
+// both compressed and plain streams, is random first.
+enum class Content { Words, Random, HalfRandom };
 
 struct Asset {
     std::string path; // relative, '/' separated
     AssetKind kind;
     std::uint64_t size;
-    bool compressible; // text of words, or random bytes
+    Content content;
+};
+
+enum class SiteShape {
+    Mixed,  // files of every kind in counts drawn by weight, sizes scaled to the total
+    Product // by size 40 % video, 25 % pictures, 15 % ZIP, 15 % PDF, 5 % pages and style sheets
 };
 
 struct SiteParameters {
+    SiteShape shape = SiteShape::Mixed;
     int files = 2000;                        // pages included
     std::uint64_t totalBytes = 200ull << 20; // pages included
-    int references = 2000;                   // asset references, split over the two pages
+    int references = 2000; // asset references, split over the two pages (Mixed only: a product
+                           // site's sales page shows the pictures and style sheets, and its
+                           // download page links the rest)
     std::uint64_t seed = 1;
     std::uint64_t pageBytes =
         128 << 10; // each page's length; prose fills what the references leave

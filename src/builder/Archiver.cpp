@@ -1,5 +1,6 @@
 #include "Archiver.h"
 
+#include "StoredTypes.h"
 #include "util/FsPath.h"
 #include "util/TextFile.h"
 #include "util/services/Launcher.h"
@@ -29,6 +30,41 @@ QString unusedPartName(const fs::path& folder) {
         if (!fs::exists(fs::symlink_status(folder / toFsPath(candidate), ec)))
             return candidate;
     }
+}
+
+// Also the copy that 7za keeps while it updates an archive (name.tmp), left behind when it dies.
+void removePartFiles(const fs::path& folder, const QString& partName) {
+    const std::string part = toFsPath(partName).native();
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().native();
+        if (name == part || name.starts_with(part + ".tmp")) {
+            std::error_code ignored;
+            fs::remove(it->path(), ignored);
+        }
+    }
+}
+
+// Two runs into one archive: the first deflates all but the stored types, at 7za's fast level
+// (-mx3: a fraction of the default's time, at about 4 % more for those files), the second adds
+// the stored types with -mx0. The deflated files go first because every run copies the archive it
+// updates, and they are the smaller part. Both runs match the same patterns with -ssc- (any case);
+// "m" makes a pattern match files only, so a folder named like "photos.zip" is never left out. No
+// file name reaches 7za, so none can be taken for a switch or a wildcard.
+QList<QStringList> packingRuns(const QString& partName, const QString& folderName) {
+    QStringList deflate{QStringLiteral("a"), QStringLiteral("-tzip"), QStringLiteral("-mx3"),
+                        QStringLiteral("-ssc-")};
+    QStringList store{QStringLiteral("a"), QStringLiteral("-tzip"), QStringLiteral("-mx0"),
+                      QStringLiteral("-ssc-")};
+    for (const char* extension : kStoredExtensions) {
+        deflate << QStringLiteral("-xrm!*.") + QLatin1String(extension);
+        store << QStringLiteral("-irm!%1/*.%2").arg(folderName, QLatin1String(extension));
+    }
+    // The folder is named relative to the parent, so the archive holds it at its top; no -r,
+    // which would also look for that name in subfolders, and "--" before the names.
+    deflate << QStringLiteral("--") << partName << folderName;
+    store << QStringLiteral("--") << partName;
+    return {deflate, store};
 }
 
 QString lastLines(const QString& output, int count) {
@@ -89,33 +125,30 @@ void Archiver::pack(const QString& parentFolder, const QString& folderName,
     const fs::path parent = toFsPath(parentFolder);
     const QString partName = unusedPartName(parent);
     const fs::path part = parent / toFsPath(partName);
-    // Both named relative to the parent, so the archive holds the folder at its top; no -r, and
-    // "--" so that names starting with a dash stay names.
-    const WorkingFolder workingFolder(parentFolder);
-    const Launcher::Outcome outcome = launcher_.runAndWait(
-        archiver,
-        {QStringLiteral("a"), QStringLiteral("-tzip"), QStringLiteral("--"), partName, folderName},
-        workingFolder.name());
-
     auto failWith = [&](int number, const QString& why) {
-        std::error_code ignored;
-        fs::remove(part, ignored);
+        removePartFiles(parent, partName);
         throw BuildError{number,
                          QStringLiteral("Packing %1 into %2 failed: %3")
                              .arg(parentFolder + QLatin1Char('/') + folderName, archivePath, why)};
     };
-    if (!outcome.started)
-        failWith(ENOENT,
-                 QStringLiteral("%1 could not be started (%2).").arg(archiver, outcome.errorText));
-    if (outcome.exitCode != 0 || !outcome.errorText.isEmpty())
-        failWith(outcome.exitCode != 0 ? outcome.exitCode : EINTR,
-                 QStringLiteral("7za ended with exit code %1. %2 %3")
-                     .arg(outcome.exitCode)
-                     .arg(outcome.errorText, lastLines(outcome.output, 3))
-                     .trimmed());
-    std::error_code ec;
-    if (!fs::is_regular_file(fs::symlink_status(part, ec)))
-        failWith(ENOENT, QStringLiteral("7za made no archive."));
+    const WorkingFolder workingFolder(parentFolder);
+    for (const QStringList& arguments : packingRuns(partName, folderName)) {
+        const Launcher::Outcome outcome =
+            launcher_.runAndWait(archiver, arguments, workingFolder.name());
+        if (!outcome.started)
+            failWith(
+                ENOENT,
+                QStringLiteral("%1 could not be started (%2).").arg(archiver, outcome.errorText));
+        if (outcome.exitCode != 0 || !outcome.errorText.isEmpty())
+            failWith(outcome.exitCode != 0 ? outcome.exitCode : EINTR,
+                     QStringLiteral("7za ended with exit code %1. %2 %3")
+                         .arg(outcome.exitCode)
+                         .arg(outcome.errorText, lastLines(outcome.output, 3))
+                         .trimmed());
+        std::error_code ec;
+        if (!fs::is_regular_file(fs::symlink_status(part, ec)))
+            failWith(ENOENT, QStringLiteral("7za made no archive."));
+    }
     if (std::rename(part.c_str(), toFsPath(archivePath).c_str()) != 0) {
         const int error = errno;
         failWith(error, QString::fromLocal8Bit(std::strerror(error)));

@@ -6,9 +6,9 @@
 
 class Launcher;
 
-// Packs a folder into a ZIP archive with the 7za archiver. The archive is written under a
-// temporary name in the packed folder's parent and takes its final name only once it is
-// complete.
+// Packs a folder into a ZIP archive with the 7za archiver: files of the types in StoredTypes.h
+// stored as they are, all others deflated. The archive is written under a temporary name in the
+// packed folder's parent and takes its final name only once it is complete.
 class Archiver {
 public:
     Archiver(Launcher& launcher, QString programFolder);
@@ -18,8 +18,9 @@ public:
 
     // Packs parentFolder/folderName into archivePath, so the archive holds exactly that one
     // folder at its top. parentFolder must lie on archivePath's file system, so the finished
-    // archive is renamed into place at once. Throws BuildError; on failure an existing archive
-    // stays as it was.
+    // archive is renamed into place at once, and folderName must hold no wildcard (* or ?), as
+    // 7za is given patterns inside it. Throws BuildError; on failure an existing archive stays
+    // as it was, and nothing of the packing is left in parentFolder.
     void pack(const QString& parentFolder, const QString& folderName, const QString& archivePath);
 
 private:

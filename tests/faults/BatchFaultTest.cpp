@@ -22,6 +22,11 @@ const QByteArray kGuard("<?php defined( 'ABSPATH' ) || exit; ?>");
 const QByteArray kFrontTag("<?php echo $front_tag;?>");
 const QByteArray kBackTag("<?php echo $back_tag;?>");
 
+// The start of a stand-in 7za: finds the archive it is to write, the name after "--".
+const QByteArray kFake7zaStart("#!/bin/sh\npart= prev=\n"
+                               "for a; do [ \"$prev\" = -- ] && [ -z \"$part\" ] && part=$a; "
+                               "prev=$a; done\n");
+
 QByteArray randomBytes(qsizetype size) {
     QByteArray bytes(size, Qt::Uninitialized);
     QRandomGenerator::global()->fillRange(reinterpret_cast<quint32*>(bytes.data()),
@@ -137,9 +142,16 @@ TEST_F(BatchFaults, ArchiverMissingFailingOrKilledKeepsTheOldArchive) {
     const QList<Case> cases{
         {"missing everywhere", {}, QStringLiteral("7za was found neither")},
         {"exits with an error",
-         "#!/bin/sh\nprintf 'PK\\003\\004 half' > \"$4\"\necho 'ERROR: simulated' >&2\nexit 2\n",
+         kFake7zaStart +
+             "printf 'PK\\003\\004 half' > \"$part\"\necho 'ERROR: simulated' >&2\nexit 2\n",
          QStringLiteral("simulated")},
-        {"killed halfway", "#!/bin/sh\nprintf 'PK\\003\\004 half' > \"$4\"\nkill -9 $$\n",
+        {"killed halfway", kFake7zaStart + "printf 'PK\\003\\004 half' > \"$part\"\nkill -9 $$\n",
+         QStringLiteral("stopped abnormally")},
+        // The real one makes the archive; the next run, which updates it, dies.
+        {"killed while updating its archive",
+         kFake7zaStart + "[ -e \"$part\" ] || exec 7za \"$@\"\n"
+                         "mv \"$part\" \"$part.tmp\" && printf 'PK\\003\\004 half' > \"$part\"\n"
+                         "kill -9 $$\n",
          QStringLiteral("stopped abnormally")},
     };
     const QString fake = program + QStringLiteral("/7za");

@@ -96,7 +96,9 @@ TEST_F(GuiFaults, BuildFaultsShowAnErrorKeepTheOldArchiveAndTheNextBuildWorks) {
         {"archiver killed halfway",
          [&] {
              root.write(QStringLiteral("program/7za"),
-                        "#!/bin/sh\nprintf 'PK\\003\\004 half' > \"$4\"\nkill -9 $$\n");
+                        "#!/bin/sh\npart= prev=\nfor a; do [ \"$prev\" = -- ] && "
+                        "[ -z \"$part\" ] && part=$a; prev=$a; done\n"
+                        "printf 'PK\\003\\004 half' > \"$part\"\nkill -9 $$\n");
              QFile::setPermissions(fake7za, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
          },
          [&] { QFile::remove(fake7za); }, QStringLiteral("stopped abnormally")},

@@ -1,6 +1,8 @@
 #include "ArchiveTools.h"
 #include "RunProgram.h"
 
+#include "util/TextFile.h"
+
 #include <QDir>
 
 QByteArray archiveListing(const QString& archive, bool* ok) {
@@ -23,6 +25,21 @@ QStringList archiveEntries(const QString& archive) {
             entries << line.mid(7).trimmed();
     }
     return entries;
+}
+
+QMap<QString, QString> archiveMethods(const QString& archive) {
+    QMap<QString, QString> methods;
+    QString path;
+    bool listing = false;
+    for (const QByteArray& line : archiveListing(archive).split('\n')) {
+        if (line.startsWith("----------"))
+            listing = true;
+        else if (listing && line.startsWith("Path = "))
+            path = decodeUtf8Lossless(line.mid(7));
+        else if (listing && line.startsWith("Method = "))
+            methods.insert(path, QString::fromUtf8(line.mid(9)).trimmed());
+    }
+    return methods;
 }
 
 QStringList topFolders(const QStringList& entries) {
