@@ -17,6 +17,13 @@ mkdir "$work/tests" "$work/ostrel"
 cp "$test_program" "$work/tests/"
 cp "$built/ostrel-build" "$work/ostrel/"
 cp -R "$built/plugintemplatepro" "$work/ostrel/"
+# The sanitizers' suppressions too, when they name a file.
+case ${LSAN_OPTIONS:-} in
+suppressions=*)
+    cp "${LSAN_OPTIONS#suppressions=}" "$work/lsan.supp"
+    export LSAN_OPTIONS="suppressions=$work/lsan.supp"
+    ;;
+esac
 chmod -R a+rX "$work"
 setpriv --reuid=nobody --regid=nogroup --clear-groups -- \
     env HOME=/nonexistent "$work/tests/$(basename "$test_program")" "$@"
