@@ -8,8 +8,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QUrl>
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 
 namespace {
@@ -18,10 +16,10 @@ namespace {
 QString createFolder(const QString& path) {
     std::error_code ec;
     std::filesystem::create_directories(toFsPath(path), ec);
-    if (!ec && PathExists(path, true))
+    if (!ec)
         return {};
     return QStringLiteral("Cannot create the folder %1: %2")
-        .arg(path, QString::fromLocal8Bit(ec ? ec.message().c_str() : std::strerror(EEXIST)));
+        .arg(path, QString::fromLocal8Bit(ec.message().c_str()));
 }
 
 } // namespace

@@ -66,9 +66,7 @@ TEST_F(OnThisScreen, WindowsFitTheAvailableAreaAndTheMainWindowItsControls) {
 using OneFont = Form2Fixture;
 
 TEST_F(OneFont, RunsThroughTheWindowsDialogsAndMenus) {
-    const QFont was = QApplication::font();
-    QApplication::setFont(programFont());
-    start();
+    start(); // the test main sets the program's font, as the program does
     FakeLauncher launcher;
     frmConvert convert(program, QString(), QString(), messages, launcher);
     frmQuickHelp help(program.saveMarker());
@@ -83,7 +81,6 @@ TEST_F(OneFont, RunsThroughTheWindowsDialogsAndMenus) {
         EXPECT_DOUBLE_EQ(text->font().pointSizeF(), programFont().pointSizeF())
             << text->metaObject()->className();
     }
-    QApplication::setFont(was);
 }
 
 } // namespace
