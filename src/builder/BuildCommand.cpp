@@ -1,8 +1,10 @@
 #include "BuildCommand.h"
 
 #include "DeliveryFiles.h"
+#include "PageConversion.h"
 #include "PluginBuilder.h"
 #include "TagCheck.h"
+#include "conversion/SitePages.h"
 #include "util/FileError.h"
 #include "util/FsPath.h"
 #include "util/HelperOps.h"
@@ -110,6 +112,15 @@ void printDeliveryFiles(QTextStream& err, const QStringList& files, bool chosen)
         print(err, QStringLiteral("  ") + file + QLatin1Char('\n'));
 }
 
+void printReferenceReport(QTextStream& err, const QList<ReferenceProblem>& problems) {
+    if (problems.isEmpty())
+        return;
+    print(err, QStringLiteral("ostrel-build: ") + ReferenceReportHeading(problems.size()) +
+                   QLatin1Char('\n'));
+    for (const ReferenceProblem& problem : problems)
+        print(err, QStringLiteral("  ") + problem.text() + QLatin1Char('\n'));
+}
+
 } // namespace
 
 int RunBuildCommand(const QStringList& arguments, const QString& programFolder, Launcher& launcher,
@@ -135,6 +146,11 @@ int RunBuildCommand(const QStringList& arguments, const QString& programFolder, 
     parser.addOption(QCommandLineOption(
         QStringLiteral("deliver-none"),
         QStringLiteral("Build without protected delivery files; every file stays public.")));
+    parser.addOption(QCommandLineOption(
+        QStringLiteral("strict"),
+        QStringLiteral("Build nothing when the pages hold references to check: addresses that "
+                       "name no file of DIR, addresses in scripts, links to the download page. "
+                       "They are listed on the error output either way.")));
 
     if (!parser.parse(arguments)) {
         err << "ostrel-build: " << parser.errorText() << "\n";
@@ -216,14 +232,17 @@ int RunBuildCommand(const QStringList& arguments, const QString& programFolder, 
                                   "pages: ") +
                        missing.simplified() + QLatin1Char('\n'));
 
+    QStringList assets;
+    RecurseFiles(r.pagesFolder, r.pagesFolder, assets);
+    const QString frontPath = relativeToFolder(r.frontPage, r.pagesFolder);
+    const QString downloadPath = relativeToFolder(r.downloadPage, r.pagesFolder);
     if (chosen) {
         for (const QString& given : parser.values(QStringLiteral("deliver")))
             r.deliveryFiles << relativeToFolder(given, r.pagesFolder);
         r.deliveryFiles.removeDuplicates();
     } else if (!parser.isSet(QStringLiteral("deliver-none"))) {
-        QStringList assets;
-        RecurseFiles(r.pagesFolder, r.pagesFolder, assets);
-        r.deliveryFiles = DetectDeliveryFiles(pages[0], pages[1], assets).detected;
+        r.deliveryFiles =
+            DetectDeliveryFiles(pages[0], frontPath, pages[1], downloadPath, assets).detected;
     }
     const QString deliveryProblem = FindDeliveryProblem(r.pagesFolder, r.deliveryFiles);
     if (!deliveryProblem.isEmpty())
@@ -231,6 +250,22 @@ int RunBuildCommand(const QStringList& arguments, const QString& programFolder, 
     // On the error output, beside the warnings: the standard output holds the archive's path
     // alone, for scripts.
     printDeliveryFiles(err, r.deliveryFiles, chosen);
+
+    QList<ReferenceProblem> problems;
+    try {
+        problems = CheckSiteReferences(
+            r.pagesFolder,
+            ReferenceConverter(assets,
+                               FindSitePages(assets, frontPath, downloadPath, r.deliveryFiles),
+                               AssetUrlPrefix()));
+    } catch (const FileError& error) {
+        return fail(error.description());
+    }
+    printReferenceReport(err, problems);
+    if (!problems.isEmpty() && parser.isSet(QStringLiteral("strict")))
+        return fail(QStringLiteral("--strict: the pages hold %1 references to check; nothing was "
+                                   "built.")
+                        .arg(problems.size()));
 
     fs::create_directories(toFsPath(r.outputFolder), ec);
     if (ec)

@@ -1,5 +1,9 @@
 #include "DeliveryFiles.h"
 
+#include "PhpText.h"
+#include "conversion/CharacterReferences.h"
+#include "conversion/ReferenceConverter.h"
+#include "conversion/ReferenceResolution.h"
 #include "util/FsPath.h"
 #include "util/TextFile.h"
 
@@ -38,50 +42,14 @@ bool isClutter(const QString& relativePath) {
     return clutter.match(relativePath).hasMatch();
 }
 
-QString decodeCharacterReferences(const QString& text) {
-    if (!text.contains(QLatin1Char('&')))
-        return text;
-    static const QRegularExpression reference(
-        QStringLiteral("&(?:#(\\d{1,7})|#[xX]([0-9A-Fa-f]{1,6})|(amp|quot|apos|lt|gt));"));
-    QString out;
-    qsizetype from = 0;
-    for (auto it = reference.globalMatch(text); it.hasNext();) {
-        const QRegularExpressionMatch m = it.next();
-        out += QStringView(text).mid(from, m.capturedStart() - from);
-        from = m.capturedEnd();
-        static const QHash<QString, char32_t> named{{QStringLiteral("amp"), '&'},
-                                                    {QStringLiteral("quot"), '"'},
-                                                    {QStringLiteral("apos"), '\''},
-                                                    {QStringLiteral("lt"), '<'},
-                                                    {QStringLiteral("gt"), '>'}};
-        char32_t code = 0;
-        if (m.hasCaptured(1))
-            code = m.captured(1).toUInt();
-        else if (m.hasCaptured(2))
-            code = m.captured(2).toUInt(nullptr, 16);
-        else
-            code = named.value(m.captured(3));
-        if (code == 0 || code > 0x10FFFF)
-            code = 0xFFFD;
-        out += QString::fromUcs4(&code, 1);
-    }
-    out += QStringView(text).mid(from);
-    return out;
-}
-
-QString decodePercents(const QString& text) {
-    if (!text.contains(QLatin1Char('%')))
-        return text;
-    return decodeUtf8Lossless(QByteArray::fromPercentEncoding(encodeUtf8Lossless(text)));
-}
-
 // Which of the given files a page refers to anywhere: in quoted texts whole (names may hold
 // blanks), and in the words between blanks, quotes, brackets, commas and equals signs (unquoted
 // attributes, url(...), srcset lists). One pass over the page, and most words are turned away by
 // their last segment before any decoding, so large pages stay cheap.
 class PageReferences {
 public:
-    PageReferences(const QString& html, const QSet<QString>& files) : files_(files) {
+    PageReferences(const QString& html, const QString& pageFolder, const QSet<QString>& files)
+        : files_(files), pageFolder_(pageFolder) {
         for (const QString& file : files)
             lastSegments_ << qHash(QStringView(file).mid(file.lastIndexOf(u'/') + 1));
         if (!files.isEmpty())
@@ -129,30 +97,16 @@ private:
         });
         if (!encoded && !lastSegments_.contains(qHash(text.mid(text.lastIndexOf(u'/') + 1))))
             return;
-        const std::optional<QString> path = ResolvePageReference(text.toString());
+        const std::optional<QString> path = ResolvePageReference(text.toString(), pageFolder_);
         if (path && files_.contains(*path))
             found_ << *path;
     }
 
     const QSet<QString>& files_;
+    const QString pageFolder_;
     QSet<size_t> lastSegments_; // hashes, so words are turned away without a copy
     QSet<QString> found_;
 };
-
-QStringList hrefValues(const QString& html) {
-    static const QRegularExpression href(
-        QStringLiteral("\\bhref\\s*=\\s*(?:\"([^\"]*)\"|'([^']*)'|([^\\s\"'=<>`]+))"),
-        QRegularExpression::CaseInsensitiveOption);
-    QStringList values;
-    for (auto it = href.globalMatch(html); it.hasNext();) {
-        const QRegularExpressionMatch m = it.next();
-        for (int group = 1; group <= 3; ++group) {
-            if (m.hasCaptured(group))
-                values << m.captured(group);
-        }
-    }
-    return values;
-}
 
 bool isPlainRelativePath(const QString& path) {
     if (path.isEmpty() || path.contains(QLatin1Char('\\')))
@@ -164,40 +118,14 @@ bool isPlainRelativePath(const QString& path) {
     return true;
 }
 
-QString phpSingleQuoted(QString text) {
-    text.replace(QLatin1Char('\\'), QStringLiteral("\\\\"));
-    text.replace(QLatin1Char('\''), QStringLiteral("\\'"));
-    return QLatin1Char('\'') + text + QLatin1Char('\'');
-}
-
 } // namespace
 
-std::optional<QString> ResolvePageReference(const QString& reference) {
-    // Browsers trim blanks around addresses and read backslashes as slashes.
-    QString path =
-        decodeCharacterReferences(reference).trimmed().replace(QLatin1Char('\\'), QLatin1Char('/'));
-    static const QRegularExpression queryOrFragment(QStringLiteral("[?#]"));
-    const qsizetype cut = path.indexOf(queryOrFragment);
-    if (cut >= 0)
-        path.truncate(cut);
-    static const QRegularExpression scheme(QStringLiteral("^[A-Za-z][A-Za-z0-9+.-]*:"));
-    if (path.isEmpty() || path.startsWith(QLatin1Char('/')) || scheme.match(path).hasMatch())
+std::optional<QString> ResolvePageReference(const QString& reference, const QString& pageFolder) {
+    const ResolvedReference r =
+        ResolveReference(DecodeCharacterReferences(reference).text, pageFolder);
+    if (r.kind != ResolvedReference::Kind::InFolder || r.path.isEmpty())
         return std::nullopt;
-    QStringList kept;
-    for (const QString& segment : decodePercents(path).split(QLatin1Char('/'))) {
-        if (segment.isEmpty() || segment == QLatin1String("."))
-            continue;
-        if (segment == QLatin1String("..")) {
-            if (kept.isEmpty())
-                return std::nullopt;
-            kept.removeLast();
-            continue;
-        }
-        kept << segment;
-    }
-    if (kept.isEmpty())
-        return std::nullopt;
-    return kept.join(QLatin1Char('/'));
+    return r.path;
 }
 
 bool CanBeDeliveryFile(const QString& relativePath) {
@@ -206,23 +134,24 @@ bool CanBeDeliveryFile(const QString& relativePath) {
     return dot < 0 || !siteFileExtensions().contains(name.mid(dot + 1).toLower());
 }
 
-DeliveryChoice DetectDeliveryFiles(const QString& salesPage, const QString& downloadPage,
+DeliveryChoice DetectDeliveryFiles(const QString& salesPage, const QString& salesPath,
+                                   const QString& downloadPage, const QString& downloadPath,
                                    const QStringList& assets) {
     QSet<QString> candidates;
     for (const QString& asset : assets) {
         if (CanBeDeliveryFile(asset))
             candidates << asset;
     }
-    const PageReferences usedBySales(salesPage, candidates);
+    const PageReferences usedBySales(salesPage, FolderOf(salesPath), candidates);
     const auto deliverable = [&](const QString& path) {
         return candidates.contains(path) && !usedBySales.contains(path);
     };
 
     DeliveryChoice choice;
-    for (const QString& href : hrefValues(downloadPage)) {
-        const std::optional<QString> path = ResolvePageReference(href);
-        if (path && deliverable(*path) && !choice.detected.contains(*path))
-            choice.detected << *path;
+    const ReferenceConverter links(assets, SitePages{salesPath, downloadPath, {}}, QString());
+    for (const QString& path : links.linkedFiles(downloadPage, downloadPath)) {
+        if (deliverable(path) && !choice.detected.contains(path))
+            choice.detected << path;
     }
     // The page folder's listing names each file once.
     const QSet<QString> detected(choice.detected.cbegin(), choice.detected.cend());
@@ -253,6 +182,6 @@ QString PhpPathList(const QString& comment, const QStringList& paths) {
         php += QStringLiteral("// ") + line + QLatin1Char('\n');
     php += QStringLiteral("return array(\n");
     for (const QString& path : paths)
-        php += QLatin1Char('\t') + phpSingleQuoted(path) + QStringLiteral(",\n");
+        php += QLatin1Char('\t') + PhpSingleQuoted(path) + QStringLiteral(",\n");
     return php + QStringLiteral(");\n");
 }

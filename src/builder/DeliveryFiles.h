@@ -9,9 +9,10 @@
 // folder with "/" separators, as RecurseFiles lists them.
 
 // A reference as written in a page (an href, a src, a url(...)) turned into a path relative to
-// the page folder, for pages at the folder's top level; nothing for addresses elsewhere (other
-// sites, the site's root, mail links) and for paths that leave the folder.
-std::optional<QString> ResolvePageReference(const QString& reference);
+// the page folder, for a page in pageFolder ("" at the top; a root-relative path starts at the
+// top); nothing for addresses elsewhere (other sites, mail links) and for paths that leave the
+// folder.
+std::optional<QString> ResolvePageReference(const QString& reference, const QString& pageFolder);
 
 // Whether a file may be a delivery file at all: pages, style sheets, scripts, pictures and fonts
 // make up the site, not the product.
@@ -22,8 +23,10 @@ struct DeliveryChoice {
     QStringList others;   // further files that could be delivered, for the user to add
 };
 
-// Works out the delivery files from the two pages' markup and the page folder's files.
-DeliveryChoice DetectDeliveryFiles(const QString& salesPage, const QString& downloadPage,
+// Works out the delivery files from the two pages' markup, where they lie in the page folder,
+// and the page folder's files.
+DeliveryChoice DetectDeliveryFiles(const QString& salesPage, const QString& salesPath,
+                                   const QString& downloadPage, const QString& downloadPath,
                                    const QStringList& assets);
 
 // What is wrong with a chosen list, as a text for the user; empty when every entry names a file

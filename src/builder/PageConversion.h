@@ -1,11 +1,13 @@
 #pragma once
 
+#include "conversion/ReferenceConverter.h"
+
 #include <QString>
 #include <QStringList>
 
-// Turning a page into a PHP template of the plugin: double-quoted references to the page
-// folder's files point into the installed plugin, and the page's tag prints what the plugin's
-// settings hold.
+// Turning a page into a PHP template of the plugin: its references to the page folder's files
+// point into the installed plugin, its links to other pages at their WordPress addresses, and
+// the page's tag prints what the plugin's settings hold.
 
 // The tag forms a page's tag is accepted in, and the PHP that replaces them.
 struct PageTags {
@@ -26,16 +28,18 @@ QString ConvertedPageGuard();
 // that prints it, so an XML declaration stays text even where short open tags are on.
 QString NeutralisePhpOpenings(const QString& text);
 
-// Every "p" (p an entry of assets, between double quotes) becomes "<prefix>p", entry by entry
-// in list order, as a replace-all per entry would do it; the cost grows with the text's length
-// plus the assets', not with their product.
-QString RewriteAssetPaths(const QString& text, const QStringList& assets, const QString& urlPrefix);
-
 // Every form of the tag replaced, in the order of the forms.
 QString ReplacePageTags(const QString& text, const PageTags& tags);
 
-// Reads the page, keeps its text from running as PHP, rewrites its asset references and tags, and
-// writes the guard and the result as UTF-8 without byte-order mark over outputPath. Throws
-// FileError.
-void ConvertPage(const QString& pagePath, const PageTags& tags, const QStringList& assets,
-                 const QString& outputPath);
+// Reads the page, keeps its text from running as PHP, points its references at the plugin,
+// replaces its tags, and writes the guard and the result as UTF-8 without byte-order mark over
+// outputPath. relativePath: where the page lies in the page folder. Returns the references the
+// report lists. Throws FileError.
+QList<ReferenceProblem> ConvertPage(const QString& pagePath, const QString& relativePath,
+                                    const PageTags& tags, const ReferenceConverter& references,
+                                    const QString& outputPath);
+
+// What the report lists for every page of the site, as the build would convert them, without
+// writing anything. Throws FileError when a page cannot be read.
+QList<ReferenceProblem> CheckSiteReferences(const QString& pagesFolder,
+                                            const ReferenceConverter& references);

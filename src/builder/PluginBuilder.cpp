@@ -6,6 +6,7 @@
 #include "PageConversion.h"
 #include "StagingFolder.h"
 #include "TemplatePersonaliser.h"
+#include "conversion/SitePages.h"
 #include "util/CopyFolder.h"
 #include "util/FileError.h"
 #include "util/FsPath.h"
@@ -16,6 +17,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -111,12 +113,34 @@ void PluginBuilder::assemblePluginFolder(const BuildRequest& request, const QStr
     RecurseFiles(request.pagesFolder, request.pagesFolder, assets_);
 }
 
-void PluginBuilder::convertPages(const BuildRequest& request, const QString& plugin) const {
+void PluginBuilder::convertPages(const BuildRequest& request, const QString& plugin) {
     const QString pageFolder = plugin + QLatin1Char('/') + kPageFolder + QLatin1Char('/');
-    ConvertPage(request.frontPage, FrontTags(), assets_,
-                pageFolder + QStringLiteral("converted_index.php"));
-    ConvertPage(request.downloadPage, BackTags(), assets_,
-                pageFolder + QStringLiteral("converted_download.php"));
+    const SitePages pages = FindSitePages(
+        assets_, relativePath(request.frontPage, request.pagesFolder),
+        relativePath(request.downloadPage, request.pagesFolder), request.deliveryFiles);
+    const ReferenceConverter references(assets_, pages, AssetUrlPrefix());
+    problems_.clear();
+    problems_ += ConvertPage(request.frontPage, pages.front, FrontTags(), references,
+                             pageFolder + QStringLiteral("converted_index.php"));
+    problems_ += ConvertPage(request.downloadPage, pages.download, BackTags(), references,
+                             pageFolder + QStringLiteral("converted_download.php"));
+    for (qsizetype i = 0; i < pages.others.size(); ++i)
+        problems_ +=
+            ConvertPage(request.pagesFolder + QLatin1Char('/') + pages.others[i], pages.others[i],
+                        FrontTags(), references, pageFolder + ConvertedOtherPage(i));
+    SaveTextToFile(SitePagesPhp(pages), plugin + QStringLiteral("/modules/site_pages.php"));
+
+    // Only the converted pages are served: a plain copy would show the tags as written, and the
+    // download page's would show where the product is.
+    QStringList copies{pages.front, pages.download};
+    copies += pages.others;
+    for (const QString& copy : copies) {
+        const QString path = pageFolder + copy;
+        if (copy.startsWith(QLatin1String("../")) || !PathExists(path, false))
+            continue;
+        if (::unlink(toFsPath(path).c_str()) != 0)
+            throw FileError::fromErrno(errno, QStringLiteral("Cannot delete"), path);
+    }
 }
 
 void PluginBuilder::personaliseTemplate(const BuildRequest& request, const QString& plugin) const {

@@ -2,6 +2,7 @@
 
 #include "BuildError.h"
 #include "BuildRequest.h"
+#include "conversion/ReferenceProblem.h"
 
 #include <QString>
 #include <QStringList>
@@ -9,8 +10,9 @@
 class Launcher;
 
 // Builds a plugin archive from a request: the plugin folder made afresh in a staging folder of
-// the build's own inside the output folder, from the template and the pages folder; the two
-// pages converted, the template personalised, the list of delivery files written, every folder
+// the build's own inside the output folder, from the template and the pages folder; every page
+// converted (the sales and download pages and each other page of the site) in place of its plain
+// copy, the template personalised, the list of delivery files written, every folder
 // kept from being listed; the folder packed, and the staging folder removed. Nothing else in the
 // output folder is touched but the archive. Widgets play no part in it.
 class PluginBuilder {
@@ -24,14 +26,18 @@ public:
     // The assets of the last build: the pages folder's files, relative, with "/" separators.
     const QStringList& assets() const { return assets_; }
 
+    // The references of the last build's pages that the report lists.
+    const QList<ReferenceProblem>& problems() const { return problems_; }
+
 private:
     void checkRequest(const BuildRequest& request) const;
     void checkTemplate(const BuildRequest& request) const;
     void assemblePluginFolder(const BuildRequest& request, const QString& plugin);
-    void convertPages(const BuildRequest& request, const QString& plugin) const;
+    void convertPages(const BuildRequest& request, const QString& plugin);
     void personaliseTemplate(const BuildRequest& request, const QString& plugin) const;
     void writeDeliveryLists(const BuildRequest& request, const QString& plugin) const;
 
     Launcher& launcher_;
     QStringList assets_;
+    QList<ReferenceProblem> problems_;
 };

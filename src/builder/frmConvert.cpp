@@ -1,7 +1,9 @@
 #include "frmConvert.h"
 
 #include "DeliveryFiles.h"
+#include "PageConversion.h"
 #include "PluginBuilder.h"
+#include "conversion/SitePages.h"
 #include "util/HelperOps.h"
 #include "util/PageEncoding.h"
 #include "util/RecurseFiles.h"
@@ -10,6 +12,7 @@
 #include "util/services/MessageBoxService.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -131,6 +134,12 @@ void frmConvert::createControls() {
     lstDeliveryFiles->setAccessibleName(deliveryCaption);
     deliveryLabel->setBuddy(lstDeliveryFiles);
 
+    lblReferences = label(this, ReferenceReportHeading(0));
+    lstReferences = new QListWidget(this);
+    lstReferences->setMinimumHeight(60);
+    lstReferences->setAccessibleName(QStringLiteral("References to check"));
+    lblReferences->setBuddy(lstReferences);
+
     Command3 = button(this, QStringLiteral("Create Plugin"), 200);
     Command1 = button(this, QStringLiteral("Close Window"), 160);
     Command3->setAutoDefault(false);
@@ -145,13 +154,17 @@ void frmConvert::createControls() {
     column->addLayout(top);
     column->addWidget(details);
     column->addWidget(deliveryLabel);
-    column->addWidget(lstDeliveryFiles, 1); // the one part that gives up height on small screens
+    // The two lists give up height on small screens.
+    column->addWidget(lstDeliveryFiles, 1);
+    column->addWidget(lblReferences);
+    column->addWidget(lstReferences, 1);
     column->addLayout(buttons);
 
     QWidget* order[] = {txtPluginID,       Command3,         cmdGenerateIdentifier,
                         txtPlugin_Name,    txtPlugin_Uri,    txtPlugin_Description,
                         txtPlugin_Version, txtPlugin_Author, txtPlugin_AuthorUrl,
-                        txtPlugin_License, lstDeliveryFiles, Command1};
+                        txtPlugin_License, lstDeliveryFiles, lstReferences,
+                        Command1};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
     txtPluginID->setFocus();
@@ -182,8 +195,10 @@ void frmConvert::LoadDeliveryFiles() {
         const QString work = programFolder_.workFolder();
         QStringList assets;
         RecurseFiles(work, work, assets);
-        choice = DetectDeliveryFiles(LoadPageFromFile(frontPage_), LoadPageFromFile(downloadPage_),
-                                     assets);
+        const QDir folder(work);
+        choice = DetectDeliveryFiles(
+            LoadPageFromFile(frontPage_), folder.relativeFilePath(frontPage_),
+            LoadPageFromFile(downloadPage_), folder.relativeFilePath(downloadPage_), assets);
     } catch (const FileError&) {
         // A page that cannot be read stops the build with its own message.
     }
@@ -198,6 +213,34 @@ void frmConvert::LoadDeliveryFiles() {
         auto* none = new QListWidgetItem(
             QStringLiteral("None: the pages folder holds no file that could be delivered."),
             lstDeliveryFiles);
+        none->setFlags(Qt::ItemIsEnabled);
+    }
+    LoadReferenceReport();
+}
+
+void frmConvert::LoadReferenceReport() {
+    lstReferences->clear();
+    QList<ReferenceProblem> problems;
+    try {
+        const QString work = programFolder_.workFolder();
+        QStringList assets;
+        RecurseFiles(work, work, assets);
+        const QDir folder(work);
+        const SitePages pages =
+            FindSitePages(assets, folder.relativeFilePath(frontPage_),
+                          folder.relativeFilePath(downloadPage_), chosenDeliveryFiles());
+        problems = CheckSiteReferences(work, ReferenceConverter(assets, pages, AssetUrlPrefix()));
+    } catch (const FileError&) {
+        // As above: the build reports a page it cannot read.
+    }
+    lblReferences->setText(ReferenceReportHeading(problems.size()));
+    for (const ReferenceProblem& problem : problems)
+        new QListWidgetItem(problem.text(), lstReferences);
+    if (problems.isEmpty()) {
+        auto* none = new QListWidgetItem(
+            QStringLiteral("None: every address in the pages leads to a file of the folder, to a "
+                           "page of the site or elsewhere."),
+            lstReferences);
         none->setFlags(Qt::ItemIsEnabled);
     }
 }

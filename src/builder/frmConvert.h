@@ -7,6 +7,7 @@
 
 class Launcher;
 class MessageBoxService;
+class QLabel;
 class QLineEdit;
 class QListWidget;
 class QPlainTextEdit;
@@ -27,6 +28,8 @@ public:
     // Fills the delivery list: the detected files ticked, other possible ones unticked.
     void LoadDeliveryFiles();
     QStringList chosenDeliveryFiles() const;
+    // Fills the report of the pages' references that need a look, under its count.
+    void LoadReferenceReport();
 
     PluginDetails details() const;
     bool isBusy() const { return busy_; }
@@ -41,6 +44,8 @@ public:
     QLineEdit* txtPlugin_AuthorUrl = nullptr;
     QLineEdit* txtPlugin_License = nullptr;
     QListWidget* lstDeliveryFiles = nullptr;
+    QLabel* lblReferences = nullptr;
+    QListWidget* lstReferences = nullptr;
     QPushButton* Command3 = nullptr;
     QPushButton* Command1 = nullptr;
 

@@ -17,6 +17,7 @@ TEST(DeliveryFiles, ReferencesResolveAsABrowserWouldFromThePageFolder) {
     struct Case {
         QString reference;
         std::optional<QString> path;
+        QString pageFolder = {};
     };
     const QList<Case> cases{
         {"files/a.pdf", "files/a.pdf"},
@@ -30,14 +31,18 @@ TEST(DeliveryFiles, ReferencesResolveAsABrowserWouldFromThePageFolder) {
         {"files/caf%E9.pdf", latin1Name("files/caf", 0xDCE9, ".pdf")},
         {"../outside.pdf", std::nullopt},
         {"files/../../outside.pdf", std::nullopt},
-        {"/files/a.pdf", std::nullopt},
+        {"/files/a.pdf", "files/a.pdf", "pages"},
+        {"../files/a.pdf", "files/a.pdf", "pages"},
+        {"files/a.pdf", "pages/files/a.pdf", "pages"},
+        {"../../files/a.pdf", std::nullopt, "pages"},
         {"//cdn.example.com/a.pdf", std::nullopt},
         {"https://example.com/a.pdf", std::nullopt},
         {"mailto:help@example.com", std::nullopt},
         {"#top", std::nullopt},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(ResolvePageReference(c.reference), c.path) << c.reference.toStdString();
+        EXPECT_EQ(ResolvePageReference(c.reference, c.pageFolder), c.path)
+            << c.reference.toStdString();
 }
 
 TEST(DeliveryFiles, DetectsWhatOnlyTheDownloadPageLinksAndOffersTheRest) {
@@ -56,9 +61,23 @@ TEST(DeliveryFiles, DetectsWhatOnlyTheDownloadPageLinksAndOffersTheRest) {
         "<a href=\"files/cover.jpg\">cover</a> <a href=\"css/site.css\">css</a>"
         "<a href=\"missing.pdf\">gone</a> <a href=\"https://example.com/files/audio.mp3\">x</a>"
         "<a href=\"index.html\">home</a> <img src=\"files/README\">";
-    const DeliveryChoice choice = DetectDeliveryFiles(sales, download, assets);
+    const DeliveryChoice choice =
+        DetectDeliveryFiles(sales, "index.html", download, "download.html", assets);
     EXPECT_EQ(choice.detected, (QStringList{"files/book.pdf", "files/Bonus Pack.ZIP"}));
     EXPECT_EQ(choice.others, (QStringList{"files/audio.mp3", "files/README"}));
+
+    // Pages in a subfolder find the product from their own folder.
+    QStringList moved{"app/index.html", "app/download.html", "app/css/site.css"};
+    for (const QString& asset : assets) {
+        if (asset.startsWith(QLatin1String("files/")))
+            moved << asset;
+    }
+    const DeliveryChoice fromSubfolder = DetectDeliveryFiles(
+        "<a href=\"/files/sample.pdf\">sample</a>", "app/index.html",
+        "<base href=\"../\"><a href=\"files/book.pdf\">book</a> <a href=\"../files/audio.mp3\">"
+        "<a href=\"files/sample.pdf\">",
+        "app/download.html", moved);
+    EXPECT_EQ(fromSubfolder.detected, (QStringList{"files/book.pdf"}));
 }
 
 TEST(DeliveryFiles, AChosenListMustNameFilesOfThePageFolder) {

@@ -1,16 +1,19 @@
 #include "builder/PageConversion.h"
 #include "support/TempFolder.h"
 #include "util/FileError.h"
+#include "util/PageEncoding.h"
+#include "util/RecurseFiles.h"
 #include "util/TextFile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QRandomGenerator>
 #include <gtest/gtest.h>
 
 namespace {
 
-// The plain replace-all, entry by entry, that RewriteAssetPaths must agree with.
+// The rewrite of every double-quoted exact path, as pages were converted before they were read
+// as markup.
 QString referenceRewrite(QString text, const QStringList& assets, const QString& urlPrefix) {
     const QString quote = QStringLiteral("\"");
     for (const QString& asset : assets)
@@ -18,105 +21,8 @@ QString referenceRewrite(QString text, const QStringList& assets, const QString&
     return text;
 }
 
-QString randomString(QRandomGenerator& random, const QString& alphabet, int maxLength) {
-    QString s;
-    const int length = int(random.bounded(maxLength + 1));
-    for (int i = 0; i < length; ++i)
-        s += alphabet.at(int(random.bounded(int(alphabet.size()))));
-    return s;
-}
-
 const QString kPrefix = AssetUrlPrefix();
 const QByteArray kGuard = "<?php defined( 'ABSPATH' ) || exit; ?>";
-
-TEST(RewriteAssetPaths, AgreesWithThePlainReplaceAllOnRandomPages) {
-    QRandomGenerator random(20240611);
-    // Short prefixes so that "prefix + asset" is itself a likely asset; one holds a quote.
-    const QStringList prefixes{QStringLiteral("x"), QStringLiteral("ab"), QStringLiteral("a/"),
-                               QStringLiteral("x\""), QString()};
-    for (int round = 0; round < 5000; ++round) {
-        const QString prefix = prefixes.at(int(random.bounded(int(prefixes.size()))));
-        const QString text = randomString(random, QStringLiteral("\"\"\"ab x/"), 40);
-        QStringList assets;
-        const int count = int(random.bounded(7));
-        for (int i = 0; i < count; ++i) {
-            const int kind = int(random.bounded(10));
-            if (kind == 0 && !assets.isEmpty()) // repeated entry
-                assets << assets.at(int(random.bounded(int(assets.size()))));
-            else if (kind == 1 && !assets.isEmpty()) // prefix in front of an earlier entry
-                assets << prefix + assets.at(int(random.bounded(int(assets.size()))));
-            else if (kind == 2) // may hold a quote
-                assets << randomString(random, QStringLiteral("a\"b"), 3);
-            else
-                assets << randomString(random, QStringLiteral("abx"), 3);
-        }
-        if (random.bounded(4) == 0) // a later entry that earlier rewrites can produce
-            assets << prefix + prefix + QStringLiteral("a");
-        const QString expected = referenceRewrite(text, assets, prefix);
-        ASSERT_EQ(RewriteAssetPaths(text, assets, prefix), expected)
-            << "round " << round << " text [" << text.toStdString() << "] prefix ["
-            << prefix.toStdString() << "] assets [" << assets.join(QLatin1Char('|')).toStdString()
-            << "]";
-    }
-}
-
-TEST(RewriteAssetPaths, AgreesOnLongerPagesWithManyAssets) {
-    QRandomGenerator random(77);
-    for (int round = 0; round < 300; ++round) {
-        const QString text = randomString(random, QStringLiteral("\"\"ab/ =<>"), 400);
-        QStringList assets;
-        for (int i = 0; i < 40; ++i)
-            assets << randomString(random, QStringLiteral("ab/"), 4);
-        ASSERT_EQ(RewriteAssetPaths(text, assets, QStringLiteral("b")),
-                  referenceRewrite(text, assets, QStringLiteral("b")))
-            << "round " << round;
-    }
-}
-
-TEST(RewriteAssetPaths, AdjacentQuotedStretchesAndEmptyAssets) {
-    const QStringList cases{QStringLiteral("\"a\"a\"a\""), QStringLiteral("\"a\"\"a\""),
-                            QStringLiteral("\"\"\"\"\""), QStringLiteral("\"a\"a\"a\"a\"")};
-    const QList<QStringList> lists{
-        {QStringLiteral("a")},
-        {QStringLiteral("a"), QStringLiteral("a")},
-        {QString()},
-        {QString(), QStringLiteral("p")},
-        {QStringLiteral("a"), QStringLiteral("pa"), QStringLiteral("a")}};
-    for (const QString& text : cases)
-        for (const QStringList& assets : lists)
-            EXPECT_EQ(RewriteAssetPaths(text, assets, QStringLiteral("p")),
-                      referenceRewrite(text, assets, QStringLiteral("p")))
-                << text.toStdString() << " / " << assets.join(QLatin1Char('|')).toStdString();
-}
-
-TEST(RewriteAssetPaths, OnlyExactDoubleQuotedReferencesToListedFilesChange) {
-    const QStringList assets{QStringLiteral("images/a.png")};
-    EXPECT_EQ(RewriteAssetPaths(QStringLiteral("<img src=\"images/a.png\">"), assets, kPrefix),
-              QStringLiteral("<img src=\"<?php echo esc_url( plugins_url( '/', __FILE__ ) ); "
-                             "?>images/a.png\">"));
-    const QStringList unchanged{
-        QStringLiteral("<img src='images/a.png'>"),
-        QStringLiteral("<img src=images/a.png>"),
-        QStringLiteral("<img src=\"Images/a.png\">"),
-        QStringLiteral("<img src=\"./images/a.png\">"),
-        QStringLiteral("<img src=\"images/b.png\">"),
-        QStringLiteral("<img src=\"images/a.png?v=1\">"),
-        QStringLiteral("url(images/a.png)"),
-    };
-    for (const QString& text : unchanged)
-        EXPECT_EQ(RewriteAssetPaths(text, assets, kPrefix), text) << text.toStdString();
-    EXPECT_EQ(RewriteAssetPaths(QStringLiteral("\"x\""), {}, kPrefix), QStringLiteral("\"x\""));
-}
-
-TEST(RewriteAssetPaths, RunningTheListTwiceGivesWhatTheReferenceGives) {
-    const QString text =
-        QStringLiteral("<a href=\"a.html\"><img src=\"images/a.png\"></a>\"a.html\"");
-    QStringList assets{QStringLiteral("a.html"), QStringLiteral("images/a.png")};
-    assets += assets;
-    const QString once = RewriteAssetPaths(text, assets, kPrefix);
-    EXPECT_EQ(once, referenceRewrite(text, assets, kPrefix));
-    EXPECT_EQ(RewriteAssetPaths(once, assets, kPrefix), referenceRewrite(once, assets, kPrefix));
-}
 
 TEST(PageTags, EachListedFormBecomesThePhpInItsOrder) {
     const QString front = QStringLiteral("<?php echo $front_tag;?>");
@@ -139,11 +45,34 @@ TEST(PageTags, EachListedFormBecomesThePhpInItsOrder) {
             QStringLiteral(" --></a>"));
 }
 
+// A site whose references all were exact double-quoted paths converts as it always did.
+TEST(PageConversion, TheSampleProductConvertsAsItAlwaysDid) {
+    const QString sample =
+        QCoreApplication::applicationDirPath() + QStringLiteral("/../../examples/sample-product");
+    QStringList files;
+    RecurseFiles(sample, sample, files);
+    ASSERT_FALSE(files.isEmpty()) << sample.toStdString();
+    const ReferenceConverter references(
+        files,
+        FindSitePages(files, QStringLiteral("index.html"), QStringLiteral("download.html"), {}),
+        kPrefix);
+    for (const QString& page : {QStringLiteral("index.html"), QStringLiteral("download.html")}) {
+        const QString text = LoadPageFromFile(sample + QLatin1Char('/') + page);
+        const ReferenceConverter::Result converted = references.convert(text, page);
+        EXPECT_EQ(converted.text, referenceRewrite(text, files, kPrefix)) << page.toStdString();
+        EXPECT_TRUE(converted.problems.isEmpty())
+            << converted.problems.first().text().toStdString();
+    }
+}
+
 class ConvertPageTest : public ::testing::Test {
 protected:
-    QString convert(const QByteArray& page, const QStringList& assets = {}) {
+    QString convert(const QByteArray& page, QStringList assets = {}) {
         const QString pagePath = dir.write(QStringLiteral("pages/index.html"), page);
-        ConvertPage(pagePath, FrontTags(), assets, output);
+        assets << QStringLiteral("index.html");
+        const ReferenceConverter references(
+            assets, {QStringLiteral("index.html"), QStringLiteral("download.html"), {}}, kPrefix);
+        ConvertPage(pagePath, QStringLiteral("index.html"), FrontTags(), references, output);
         return output;
     }
 
@@ -208,7 +137,9 @@ TEST_F(ConvertPageTest, ReplacesALongerEarlierOutputAndWritesAnEmptyPageAsTheGua
 
 TEST_F(ConvertPageTest, MissingPageIsAnErrorAndWritesNothing) {
     try {
-        ConvertPage(dir / QStringLiteral("pages/missing.html"), BackTags(), {}, output);
+        const ReferenceConverter references({}, {}, kPrefix);
+        ConvertPage(dir / QStringLiteral("pages/missing.html"), QStringLiteral("missing.html"),
+                    BackTags(), references, output);
         FAIL() << "no error";
     } catch (const FileError& error) {
         EXPECT_TRUE(error.description().contains(QStringLiteral("missing.html")));

@@ -41,6 +41,8 @@ protected:
                   "<img src='images/a.png'>#FRONT#</body></html>");
         dir.write(QStringLiteral("pages/download.html"),
                   "<p>#BACK#</p><a href=\"files/book.pdf\">get</a>");
+        dir.write(QStringLiteral("pages/more/about.html"),
+                  "<a href=\"../index.html#top\"><img src=\"../images/a.png\">#FRONT#</a>");
         dir.write(QStringLiteral("pages/images/a.png"), kPicture);
         dir.write(QStringLiteral("pages/files/book.pdf"), "%PDF");
         dir.write(QString::fromUtf8("pages/notes/r\xC3\xA9sum\xC3\xA9.txt"),
@@ -126,19 +128,30 @@ TEST_F(PluginBuilderTest, BuildsOneArchiveHoldingThePersonalisedPluginFolder) {
     const QByteArray guard = ConvertedPageGuard().toUtf8();
     EXPECT_EQ(readBytes(plugin + QStringLiteral("/modules/template/converted_index.php")),
               guard + "<html><body><img src=\"" + url + "images/a.png\" alt=\"caf\xC3\xA9\">" +
-                  "<img src='images/a.png'><?php echo $front_tag;?></body></html>");
+                  "<img src='" + url + "images/a.png'><?php echo $front_tag;?></body></html>");
     EXPECT_EQ(readBytes(plugin + QStringLiteral("/modules/template/converted_download.php")),
               guard + "<p><?php echo $back_tag;?></p><a href=\"" + url +
                   "files/book.pdf\">get</a>");
 
-    // The pages travel unchanged beside the converted ones.
-    const QStringList pages{QStringLiteral("index.html"), QStringLiteral("download.html"),
-                            QStringLiteral("images/a.png"), QStringLiteral("files/book.pdf"),
+    // Every other page becomes a page of the plugin, and only converted pages are served.
+    EXPECT_EQ(
+        readBytes(plugin + QStringLiteral("/modules/template/converted_page_1.php")),
+        guard + "<a href=\"<?php echo esc_url( $page_url( 'index.html' ) ); ?>#top\"><img src=\"" +
+            url + "images/a.png\"><?php echo $front_tag;?></a>");
+    EXPECT_EQ(readBytes(plugin + QStringLiteral("/modules/site_pages.php")),
+              "<?php\ndefined( 'ABSPATH' ) || exit;\n\n// The site's pages, relative to "
+              "modules/template: the sales page, the download page, and\n// the converted file of "
+              "every other page, which the plugin serves at an address of its own.\nreturn "
+              "array(\n\t'sales'    => 'index.html',\n\t'download' => 'download.html',\n\t'pages'  "
+              "  => array(\n\t\t'more/about.html' => 'converted_page_1.php',\n\t),\n);\n");
+    for (const char* page : {"index.html", "download.html", "more/about.html"})
+        EXPECT_FALSE(entries.contains(QStringLiteral("pid1/modules/template/") + page)) << page;
+    const QStringList files{QStringLiteral("images/a.png"), QStringLiteral("files/book.pdf"),
                             QStringLiteral("notes/r\u00e9sum\u00e9.txt")};
-    for (const QString& page : pages)
-        EXPECT_EQ(readBytes(plugin + QStringLiteral("/modules/template/") + page),
-                  readBytes(r.pagesFolder + '/' + page))
-            << page.toStdString();
+    for (const QString& file : files)
+        EXPECT_EQ(readBytes(plugin + QStringLiteral("/modules/template/") + file),
+                  readBytes(r.pagesFolder + '/' + file))
+            << file.toStdString();
 }
 
 TEST_F(PluginBuilderTest, WritesTheDeliveryLists) {

@@ -296,11 +296,16 @@ TEST_F(BatchFaults, OddNamesReachTheArchiveByteForByte) {
     ASSERT_TRUE(extractArchive(archive, into.path()));
     QMap<QByteArray, QByteArray> packed =
         filesUnder(QFile::encodeName(into / QStringLiteral("shop1/modules/template")));
+    // The pages are served converted only; every other file travels as it is.
     for (auto it = files.begin(); it != files.end(); ++it)
-        EXPECT_EQ(packed.value(it.key()), it.value()) << it.key().toPercentEncoding().data();
+        EXPECT_EQ(packed.value(it.key()),
+                  it.key() == front || it.key() == download ? QByteArray() : it.value())
+            << it.key().toPercentEncoding().data();
     QByteArray converted = files.value(front);
-    for (const QByteArray& asset : {QByteArray("new\nline dir/g.png"), QByteArray("-dash/--x.png"),
-                                    QByteArray("a b/c \"d\" 'e'.png")})
+    // A double quote ends the attribute, in a browser as in the conversion, so "a b/c \"d\"..."
+    // names no file; a path written exactly stays convertible even where a browser drops its
+    // line break.
+    for (const QByteArray& asset : {QByteArray("new\nline dir/g.png"), QByteArray("-dash/--x.png")})
         converted.replace('"' + asset + '"', '"' + kUrlPrefix + asset + '"');
     converted.replace("#FRONT#", kFrontTag);
     // A page that is not UTF-8 reads as windows-1252, as in a browser, where its reference names
