@@ -8,7 +8,7 @@ packages=(
     libgtest-dev libgmock-dev
     p7zip-full
     wordpress wordpress-theme-twentytwentythree mariadb-server apache2 libapache2-mod-php
-    php-cli php-mysql php-xml php-zip php-mbstring curl unzip
+    php-cli php-mysql php-xml php-zip php-mbstring php-gd curl unzip
     fonts-dejavu-core fonts-liberation2
     dpkg-dev file lintian desktop-file-utils appstream
 )

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds two plugins with ostrel-build, installs them into a throwaway WordPress (its own MariaDB
 # on a socket, Apache with mod_php on 127.0.0.1 with its own configuration) and checks what
-# visitors, a Contributor, the site owner and the uninstaller get, the product's protection first.
+# visitors, a Contributor, the site owner and the uninstaller get, the product's protection first;
+# then a site made for the test, in a browser beside its plain files.
 # Usage: run-wordpress-test.sh OSTREL_BUILD SAMPLE_PRODUCT_DIR
 set -uo pipefail
 
@@ -52,9 +53,10 @@ trap cleanup EXIT
 # shellcheck source=lib.sh
 . "$here/lib.sh"
 
-for tool in php mariadbd mariadb-install-db mariadb curl unzip apache2; do
+for tool in php mariadbd mariadb-install-db mariadb curl unzip apache2 chromium; do
     command -v "$tool" >/dev/null || abort "tool $tool is installed (scripts/install-deps.sh)"
 done
+php -r 'exit(function_exists("imagecreatefrompng") ? 0 : 1);' || abort "php-gd is installed (scripts/install-deps.sh)"
 [ -f /usr/share/wordpress/wp-settings.php ] || abort "Debian's wordpress package is installed"
 
 # shellcheck source=site.sh
@@ -65,6 +67,8 @@ start_site
 . "$here/check-plugins.sh"
 # shellcheck source=check-delivery.sh
 . "$here/check-delivery.sh"
+# shellcheck source=check-site.sh
+. "$here/check-site.sh"
 # shellcheck source=check-lifecycle.sh
 . "$here/check-lifecycle.sh"
 . "$here/check-guidance.sh"
