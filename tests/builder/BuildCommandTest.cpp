@@ -62,7 +62,7 @@ TEST_F(BuildCommandTest, HelpListsEveryOption) {
     for (const char* option :
          {"--pages", "--front", "--download", "--name", "--uri", "--description", "--version",
           "--author", "--author-uri", "--license", "--id", "--template", "--output", "--yes",
-          "--deliver", "--deliver-none"})
+          "--deliver", "--deliver-none", "--strict"})
         EXPECT_TRUE(outText.contains(QLatin1String(option))) << option;
 }
 
@@ -95,6 +95,29 @@ TEST_F(BuildCommandTest, BuildsAndPrintsTheArchivePath) {
     // A freshly drawn identifier.
     EXPECT_TRUE(QRegularExpression(QStringLiteral("^p[0-9]{2,6}$")).match(tops.first()).hasMatch())
         << tops.first().toStdString();
+}
+
+TEST_F(BuildCommandTest, ReportsReferencesToCheckAndStrictBuildsNothingThen) {
+    dir.write(QStringLiteral("pages/index.html"),
+              "#FRONT#\n<img src=\"b.png\">\n<a href=\"download.html\">free</a>\n"
+              "<script>show('a.png')</script>");
+    pagesBefore = fingerprint(pages);
+    const QString report = QStringLiteral(
+        "ostrel-build: References to check (3):\n"
+        "  index.html:2: \"b.png\" names no file of the folder\n"
+        "  index.html:3: \"download.html\" links to the download page and would give the product "
+        "away; it leads to the sales page instead\n"
+        "  index.html:4: \"a.png\" in a script is left as written and may not be found on "
+        "WordPress\n");
+    EXPECT_EQ(run(arguments({QStringLiteral("--strict")})), 1);
+    EXPECT_TRUE(errText.contains(report)) << errText.toStdString();
+    EXPECT_TRUE(errText.endsWith(QStringLiteral("--strict: the pages hold 3 references to check; "
+                                                "nothing was built.\n")))
+        << errText.toStdString();
+    EXPECT_FALSE(QFileInfo::exists(dir / QStringLiteral("program/output")));
+    EXPECT_EQ(run(arguments()), 0) << errText.toStdString();
+    EXPECT_TRUE(errText.contains(report)) << errText.toStdString();
+    EXPECT_TRUE(QFileInfo(defaultArchive()).isFile());
 }
 
 TEST_F(BuildCommandTest, TemplateOutputAndIdentifierCanBeGiven) {

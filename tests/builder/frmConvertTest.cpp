@@ -6,6 +6,7 @@
 #include "support/TestTemplate.h"
 
 #include <QCoreApplication>
+#include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
 #include <QListWidget>
@@ -166,6 +167,22 @@ TEST_F(frmConvertTest, TheDeliveryListOffersTheDetectedFilesTickedAndTheChoiceIs
     ASSERT_EQ(list->count(), 1);
     EXPECT_FALSE(list->item(0)->flags() & Qt::ItemIsUserCheckable);
     EXPECT_TRUE(window->chosenDeliveryFiles().isEmpty());
+}
+
+TEST_F(frmConvertTest, TheReportListsTheReferencesToCheckUnderTheirCount) {
+    EXPECT_EQ(window->lblReferences->text(), QStringLiteral("References to check (0):"));
+    ASSERT_EQ(window->lstReferences->count(), 1);
+    EXPECT_TRUE(window->lstReferences->item(0)->text().startsWith(QStringLiteral("None")));
+
+    root.write(QStringLiteral("program/tmp/pages/about.html"),
+               "<img src=\"../a.png\">\n<img src=\"lost.png\">");
+    window->Form_Load();
+    EXPECT_EQ(window->lblReferences->text(), QStringLiteral("References to check (1):"));
+    ASSERT_EQ(window->lstReferences->count(), 1);
+    EXPECT_EQ(window->lstReferences->item(0)->text(),
+              QStringLiteral("pages/about.html:2: \"lost.png\" names no file of the folder"));
+    EXPECT_EQ(window->lblReferences->buddy(), window->lstReferences);
+    EXPECT_EQ(window->lstReferences->accessibleName(), QStringLiteral("References to check"));
 }
 
 TEST_F(frmConvertTest, TheWindowIsBusyWhileTheArchiverRuns) {
