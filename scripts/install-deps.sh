@@ -3,12 +3,12 @@
 set -euo pipefail
 
 packages=(
-    g++ cmake ninja-build pkg-config clang-format git
+    g++ cmake ninja-build pkg-config clang-format git libgumbo-dev
     qt6-base-dev qt6-webengine-dev libqt6webenginecore6-bin
     libgtest-dev libgmock-dev
     p7zip-full
     wordpress wordpress-theme-twentytwentythree mariadb-server apache2 libapache2-mod-php
-    php-cli php-mysql php-xml php-zip php-mbstring php-gd curl unzip
+    php-cli php-mysql php-xml php-zip php-mbstring php-gd curl unzip chromium
     fonts-dejavu-core fonts-liberation2
     dpkg-dev file lintian desktop-file-utils appstream
 )
