@@ -137,6 +137,10 @@ void frmConvert::createControls() {
     lblReferences = label(this, ReferenceReportHeading(0));
     lstReferences = new QListWidget(this);
     lstReferences->setMinimumHeight(60);
+    // Long lines wrap, so the whole of each stays in sight.
+    lstReferences->setWordWrap(true);
+    lstReferences->setResizeMode(QListView::Adjust);
+    lstReferences->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     lstReferences->setAccessibleName(QStringLiteral("References to check"));
     lblReferences->setBuddy(lstReferences);
 
