@@ -156,6 +156,7 @@ private:
         for (const MarkupRegion& region : regions_) {
             if (roleOf(region) != Role::Base)
                 continue;
+            baseStart_ = region.start;
             const DecodedText value = DecodeCharacterReferences(rawOf(region));
             const ResolvedReference r = ResolveReference(value.text, base_);
             if (r.kind == ResolvedReference::Kind::Elsewhere)
@@ -249,6 +250,8 @@ private:
         std::vector<Edit> edits;
         switch (role) {
         case Role::Base: {
+            if (region.start != baseStart_) // browsers take the first base only
+                break;
             const DecodedText value = DecodeCharacterReferences(raw);
             const ResolvedReference r = ResolveReference(value.text, FolderOf(pagePath_));
             if (r.kind != ResolvedReference::Kind::InFolder)
@@ -327,6 +330,7 @@ private:
     QList<MarkupRegion> regions_;
     QString base_;
     bool baseElsewhere_ = false;
+    qsizetype baseStart_ = -1;
     std::vector<qsizetype> newlines_;
 };
 
