@@ -162,6 +162,7 @@ OSTREL_PLUGIN_NAME_9F3C2A;
 		'init',
 		static function () use ( $ostrel ) {
 			$ostrel['register_post_type']( $ostrel['name'] );
+			$ostrel['add_new_pages']();
 		}
 	);
 

@@ -23,6 +23,8 @@ defined( 'WP_UNINSTALL_PLUGIN' ) || exit;
 			'counts_option',
 			'problems_option',
 			'welcome_option',
+			'pages_option',
+			'pages_lock',
 		);
 		foreach ( $options as $key ) {
 			delete_option( $ostrel[ $key ] );

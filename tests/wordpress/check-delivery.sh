@@ -15,8 +15,6 @@ links_in() { grep -oE "$signed_link_pattern" "$1" | sort -u; }
 [[ "$store_a" == "$site_dir/wp-content/uploads/ostrel-"*/* ]] && [ -f "$store_a/files/$product" ] &&
     cmp -s "$store_a/files/$product" "$sample/$product" && [ ! -e "$template_a/$product" ]
 verdict "activation moved the guide out of the plugin into a store in the uploads folder" "store: $store_a"
-check "the download page's plain copy went into the store too" \
-    [ -f "$store_a/pages/download.html" -a ! -e "$template_a/download.html" ]
 unguarded=()
 for folder in "$(dirname "$store_a")" "$store_a"; do
     for guard in .htaccess web.config index.php; do

@@ -104,6 +104,7 @@ noisy=()
 for file in plugin.php uninstall.php index.php modules/cpt.php modules/cpt_template_loader.php \
     modules/admin.php modules/store.php modules/delivery_links.php modules/delivery.php \
     modules/private_pages.php modules/template/template.php modules/template/thanks.php \
+    modules/template/page.php \
     modules/template/converted_index.php modules/template/converted_download.php \
     modules/template/files/index.php; do
     status=$(fetch "$plugins_url/$id_a/$file" "$work/direct")

@@ -231,8 +231,43 @@ for row in "${site_pages[@]}"; do
         "differing pixels: $diff_pixels"
 done
 
+### A newer version over the active plugin, one page fewer and one more
+
+# No activation runs then: the next request gives the new page its address, the others keep
+# theirs, which may have been handed out, and the dropped one's answers 404.
+update=$work/reference-update
+cp -r "$ref" "$update"
+rm "$update/about.html"
+printf '%s\n' '<!DOCTYPE html><title>News</title><p>The lantern of the month</p><div>#FRONT#</div>' >"$update/news.html"
+build_site "$update" pages/index.html pages/download.html "$work/out-r2" >"$work/build-r2.out" 2>/dev/null &&
+    wp install-plugin "$(tail -n 1 "$work/build-r2.out")" overwrite >/dev/null &&
+    fetch "$site/" /dev/null >/dev/null && wp keys "$file_r" >"$work/keys-r2"
+verdict "a newer version of the reference site goes over the active plugin"
+care=$(field page:guides/care.htm <"$work/keys-r")
+wrong=()
+[ "$(field page:guides/care.htm <"$work/keys-r2")" = "$care" ] || wrong+=("guides/care.htm has a new address")
+! grep -q '^page:about.html' "$work/keys-r2" || wrong+=("about.html is still listed")
+# ADDRESS|STATUS|TEXT the page holds
+for row in "$care|200|${marker[guides/care.htm]}" "$(field page:news.html <"$work/keys-r2")|200|$(cat "$work/front-r")" \
+    "$(field page:about.html <"$work/keys-r")|404|Page not found"; do
+    IFS='|' read -r url expected text <<<"$row"
+    status=$(fetch "$url" "$work/updated")
+    [ -n "$url" ] && [ "$status" = "$expected" ] && contains "$work/updated" "$text" ||
+        wrong+=("'$url': status $status, expected $expected with '$text'")
+done
+expect_none "the new page answers at once, #FRONT# on it too; the kept page keeps its address, the dropped one's answers 404" \
+    "${wrong[@]}"
+fetch "$site/wp-admin/admin.php?page=$(field menu_slug <"$work/keys-r2")" "$work/admin-r.html" -b "$jar" >/dev/null
+[ "$(php "$here/html-tool.php" xpath "$work/admin-r.html" \
+    '//table[contains(@class,"ostrel-pages")]//td/code|//a[@class="ostrel-page-address"]/@href')" = \
+    "$(sed -n 's/^page://p' "$work/keys-r2" | tr '\t' '\n')" ]
+verdict "the plugin's page lists the other pages and their addresses"
+
 ### Nothing of the plugin in the debug log; gone again for the checks after this one
 
 logged=$(grep -F "${plugins_path#/}/$id_r/" "$debug_log" 2>/dev/null)
 expect_none "nothing of the reference site's plugin reached the WP_DEBUG log" ${logged:+"$logged"}
 check "the reference site's plugin uninstalls" wp uninstall "$file_r"
+left=$(wp leftovers "$id_r" "$(field post_type <"$work/keys-r")")
+[ -z "$left" ]
+verdict "no option or post of the reference site's plugin is left, its other pages' included" "$left"

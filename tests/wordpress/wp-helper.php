@@ -13,8 +13,10 @@
 //   plugin-data PLUGIN_FILE          prints the plugin's header fields, one "Key<TAB>Value" a line
 //   activate PLUGIN_FILE
 //   deactivate PLUGIN_FILE
-//   keys PLUGIN_FILE                 prints the plugin's names, its pages' numbers and addresses
-//                                    and its private store's folder
+//   keys PLUGIN_FILE                 prints the plugin's names, its pages' numbers and addresses,
+//                                    the files its sales and download pages came from, a
+//                                    "page:PATH<TAB>ADDRESS" line for each other page, and its
+//                                    private store's folder
 //   sign-link PLUGIN_FILE NUMBER EXPIRES
 //                                    prints a download link to delivery file NUMBER, signed by
 //                                    the plugin itself, that expires at EXPIRES (Unix time)
@@ -223,6 +225,12 @@ switch ( $command ) {
 			echo $page, "_url\t", get_permalink( $id ), "\n";
 			echo $page, "_post_type\t", get_post_type( $id ), "\n";
 			echo $page, "_name\t", get_post_field( 'post_name', $id ), "\n";
+		}
+		$site_pages = $keys['site_pages']();
+		echo "sales_file\t", $site_pages['sales'], "\n";
+		echo "download_file\t", $site_pages['download'], "\n";
+		foreach ( array_keys( $site_pages['pages'] ) as $path ) {
+			echo 'page:', $path, "\t", $keys['page_url']( $path ), "\n";
 		}
 		echo "store_dir\t", plugin_module( $args[0], 'store', $keys )->dir(), "\n";
 		break;

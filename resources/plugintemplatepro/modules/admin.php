@@ -1,7 +1,7 @@
 <?php
 defined( 'ABSPATH' ) || exit;
 
-// The plugin's menu: the HTML that replaces the tags, and the addresses of both pages.
+// The plugin's menu: the HTML that replaces the tags, and the addresses of the pages.
 return static function ( array $ostrel ) {
 	$action = static function ( $name ) use ( $ostrel ) {
 		return 'ostrel_' . $ostrel['slug'] . '_' . $name;
@@ -112,6 +112,28 @@ return static function ( array $ostrel ) {
 					</tr>
 				<?php endforeach; ?>
 			</table>
+			<?php $others = array_keys( $ostrel['site_pages']()['pages'] ); ?>
+			<?php if ( $others ) : ?>
+				<p><?php esc_html_e( 'The other pages of your site. Links between the pages lead to these addresses.', '#prefix#' ); ?></p>
+				<table class="widefat striped ostrel-pages">
+					<thead><tr><th scope="col"><?php esc_html_e( 'Page', '#prefix#' ); ?></th><th scope="col"><?php esc_html_e( 'Address', '#prefix#' ); ?></th></tr></thead>
+					<tbody>
+						<?php foreach ( $others as $path ) : ?>
+							<?php $url = $ostrel['page_url']( $path ); ?>
+							<tr>
+								<td><code><?php echo esc_html( $path ); ?></code></td>
+								<td>
+									<?php if ( '' !== $url ) : ?>
+										<a class="ostrel-page-address" href="<?php echo esc_url( $url ); ?>"><?php echo esc_html( $url ); ?></a>
+									<?php else : ?>
+										<?php esc_html_e( 'This page is missing. Deactivate and activate the plugin to create it again.', '#prefix#' ); ?>
+									<?php endif; ?>
+								</td>
+							</tr>
+						<?php endforeach; ?>
+					</tbody>
+				</table>
+			<?php endif; ?>
 
 			<h2><?php esc_html_e( 'Product files', '#prefix#' ); ?></h2>
 			<?php if ( ! $files ) : ?>

@@ -17,7 +17,94 @@ return ( static function ( $id ) {
 		$post_type = 'ost_' . substr( $slug, 0, 7 ) . '_' . substr( md5( $id ), 0, 8 );
 	}
 
-	$option = 'ostrel_' . $slug . '_';
+	$option       = 'ostrel_' . $slug . '_';
+	$pages_option = $option . 'site_pages';
+	$pages_lock   = $option . 'site_pages_lock';
+
+	// The site's pages as the build listed them, by path relative to modules/template: the sales
+	// and download pages' files, and the converted file of each other page. A plugin built
+	// before other pages came along has no list: no other pages.
+	$listed     = null;
+	$site_pages = static function () use ( &$listed ) {
+		if ( null !== $listed ) {
+			return $listed;
+		}
+		$file   = __DIR__ . '/site_pages.php';
+		$list   = is_file( $file ) ? require $file : array();
+		$list   = is_array( $list ) ? $list : array();
+		$listed = array(
+			'sales'    => isset( $list['sales'] ) && is_string( $list['sales'] ) ? $list['sales'] : '',
+			'download' => isset( $list['download'] ) && is_string( $list['download'] ) ? $list['download'] : '',
+			'pages'    => array(),
+		);
+		// Only converted pages are ever included, whatever else the list may name.
+		foreach ( isset( $list['pages'] ) ? (array) $list['pages'] : array() as $path => $converted ) {
+			if ( '' !== (string) $path && is_string( $converted ) && preg_match( '/^converted_page_\d+\.php$/', $converted ) ) {
+				$listed['pages'][ $path ] = $converted;
+			}
+		}
+		return $listed;
+	};
+
+	// The other pages' posts by path; autoloaded, as every request looks at it.
+	$page_posts = static function () use ( $pages_option ) {
+		$posts = get_option( $pages_option, array() );
+		return is_array( $posts ) ? array_map( 'intval', $posts ) : array();
+	};
+
+	// Posts for the other pages that have none yet; existing ones keep their addresses, which
+	// may have been handed out. One request at a time: the first visitors after an update would
+	// otherwise each make a post per page.
+	$create_site_pages = static function () use ( $site_pages, $pages_option, $pages_lock, $post_type ) {
+		global $wpdb;
+		$listed = $site_pages()['pages'];
+		if ( ! $listed ) {
+			return;
+		}
+		$claimed = $wpdb->query(
+			$wpdb->prepare( "INSERT IGNORE INTO {$wpdb->options} (option_name, option_value, autoload) VALUES (%s, %s, 'no')", $pages_lock, time() )
+		);
+		$stored  = static function ( $name ) use ( $wpdb ) {
+			return $wpdb->get_var( $wpdb->prepare( "SELECT option_value FROM {$wpdb->options} WHERE option_name = %s", $name ) );
+		};
+		if ( ! $claimed ) {
+			// A request that died holding the lock must not keep the pages away for good.
+			if ( (int) $stored( $pages_lock ) < time() - MINUTE_IN_SECONDS ) {
+				$wpdb->delete( $wpdb->options, array( 'option_name' => $pages_lock ) );
+			}
+			return;
+		}
+		// From the table, not the cache: another request may have made them meanwhile.
+		$posts  = maybe_unserialize( $stored( $pages_option ) );
+		$posts  = is_array( $posts ) ? $posts : array();
+		$before = $posts;
+		foreach ( array_keys( $listed ) as $path ) {
+			$existing = isset( $posts[ $path ] ) ? get_post( (int) $posts[ $path ] ) : null;
+			if ( $existing && $post_type === $existing->post_type ) {
+				continue;
+			}
+			$title   = wp_basename( (string) $path );
+			$name    = sanitize_title( preg_replace( '/\.[^.]*$/', '', $title ) );
+			$post_id = wp_insert_post(
+				array(
+					'post_type'      => $post_type,
+					'post_status'    => 'publish',
+					'post_title'     => $title,
+					'post_name'      => '' === $name ? 'page' : $name,
+					'comment_status' => 'closed',
+					'ping_status'    => 'closed',
+				),
+				true
+			);
+			if ( ! is_wp_error( $post_id ) ) {
+				$posts[ $path ] = $post_id;
+			}
+		}
+		if ( $posts !== $before ) {
+			update_option( $pages_option, $posts, true );
+		}
+		$wpdb->delete( $wpdb->options, array( 'option_name' => $pages_lock ) );
+	};
 
 	return array(
 		'id'              => $id,
@@ -38,6 +125,9 @@ return ( static function ( $id ) {
 		'problems_option' => $option . 'store_problems',
 		// Set on activation, until the notice leading to the plugin's page has been shown.
 		'welcome_option'  => $option . 'welcome',
+		// The other pages' posts, and the lock held while they are made.
+		'pages_option'    => $pages_option,
+		'pages_lock'      => $pages_lock,
 		'store_parent'    => 'ostrel-' . $slug,
 		'download_arg'    => 'ostrel_' . $slug . '_file',
 
@@ -69,9 +159,9 @@ return ( static function ( $id ) {
 			);
 		},
 
-		// Creates whichever of the two pages is missing; existing ones keep their addresses,
-		// which the site owner has handed out.
-		'create_pages'       => static function ( $title ) use ( $post_type, $option ) {
+		// Creates whichever of the pages is missing; existing ones keep their addresses, which
+		// the site owner has handed out.
+		'create_pages'       => static function ( $title ) use ( $post_type, $option, $create_site_pages ) {
 			$pages = array(
 				'sales_page'    => array( $title, sanitize_title( $title ) ),
 				/* translators: %s: the plugin's name. */
@@ -97,6 +187,44 @@ return ( static function ( $id ) {
 					update_option( $option . $role, $post_id );
 				}
 			}
+			$create_site_pages();
+		},
+
+		// A newer version uploaded over the active plugin runs no activation: its new pages get
+		// their posts on the next request. Nothing but a look at an autoloaded option otherwise.
+		'add_new_pages'      => static function () use ( $site_pages, $page_posts, $create_site_pages ) {
+			if ( array_diff_key( $site_pages()['pages'], $page_posts() ) ) {
+				$create_site_pages();
+			}
+		},
+
+		'site_pages'         => $site_pages,
+
+		// The path of the other page a post was made for, or ''.
+		'page_path'          => static function ( $post_id ) use ( $page_posts ) {
+			$path = array_search( (int) $post_id, $page_posts(), true );
+			return false === $path ? '' : (string) $path;
+		},
+
+		// The address of the plugin's post made from the page at a path, or '' when there is
+		// none; converted pages link each other through it.
+		'page_url'           => static function ( $path ) use ( $site_pages, $page_posts, $option, $post_type ) {
+			$listed = $site_pages();
+			$path   = (string) $path;
+			$id     = 0;
+			if ( '' === $path ) {
+				return '';
+			}
+			if ( $listed['sales'] === $path ) {
+				$id = (int) get_option( $option . 'sales_page' );
+			} elseif ( $listed['download'] === $path ) {
+				$id = (int) get_option( $option . 'download_page' );
+			} elseif ( isset( $listed['pages'][ $path ] ) ) {
+				$posts = $page_posts();
+				$id    = isset( $posts[ $path ] ) ? $posts[ $path ] : 0;
+			}
+			$url = $id && get_post_type( $id ) === $post_type ? get_permalink( $id ) : '';
+			return is_string( $url ) ? $url : '';
 		},
 
 		// Runs the callback for this site, or on a network for each of its sites in turn.

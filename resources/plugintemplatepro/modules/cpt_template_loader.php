@@ -16,7 +16,14 @@ return static function ( array $ostrel ) {
 			if ( ! is_singular( $ostrel['post_type'] ) ) {
 				return $template;
 			}
-			$page = get_queried_object_id() === $download_id() ? 'thanks.php' : 'template.php';
+			$id = get_queried_object_id();
+			if ( $id === $download_id() ) {
+				$page = 'thanks.php';
+			} elseif ( '' !== $ostrel['page_path']( $id ) ) {
+				$page = 'page.php';
+			} else {
+				$page = 'template.php';
+			}
 			$file = __DIR__ . '/template/' . $page;
 			return is_file( $file ) ? $file : $template;
 		},

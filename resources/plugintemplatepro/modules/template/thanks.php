@@ -5,6 +5,7 @@ defined( 'ABSPATH' ) || exit;
 ( static function () {
 	$ostrel   = require dirname( __DIR__ ) . '/cpt.php';
 	$back_tag = (string) get_option( $ostrel['back_option'], '' );
+	$page_url = $ostrel['page_url'];
 	$links    = ( require dirname( __DIR__ ) . '/delivery_links.php' )( $ostrel, ( require dirname( __DIR__ ) . '/store.php' )( $ostrel ) );
 	if ( ! headers_sent() ) {
 		// Its address is the key to the download: keep it out of search engines, caches and the
