@@ -1,10 +1,8 @@
 #include "BuildCommand.h"
 
 #include "DeliveryFiles.h"
-#include "PageConversion.h"
 #include "PluginBuilder.h"
 #include "TagCheck.h"
-#include "conversion/SitePages.h"
 #include "util/FileError.h"
 #include "util/FsPath.h"
 #include "util/HelperOps.h"
@@ -251,22 +249,6 @@ int RunBuildCommand(const QStringList& arguments, const QString& programFolder, 
     // alone, for scripts.
     printDeliveryFiles(err, r.deliveryFiles, chosen);
 
-    QList<ReferenceProblem> problems;
-    try {
-        problems = CheckSiteReferences(
-            r.pagesFolder,
-            ReferenceConverter(assets,
-                               FindSitePages(assets, frontPath, downloadPath, r.deliveryFiles),
-                               AssetUrlPrefix()));
-    } catch (const FileError& error) {
-        return fail(error.description());
-    }
-    printReferenceReport(err, problems);
-    if (!problems.isEmpty() && parser.isSet(QStringLiteral("strict")))
-        return fail(QStringLiteral("--strict: the pages hold %1 references to check; nothing was "
-                                   "built.")
-                        .arg(problems.size()));
-
     fs::create_directories(toFsPath(r.outputFolder), ec);
     if (ec)
         return fail(QStringLiteral("Cannot create the output folder %1.").arg(r.outputFolder));
@@ -275,8 +257,17 @@ int RunBuildCommand(const QStringList& arguments, const QString& programFolder, 
         !parser.isSet(QStringLiteral("yes")))
         return fail(QStringLiteral("%1 exists already; pass --yes to replace it.").arg(archive));
 
+    r.strictReferences = parser.isSet(QStringLiteral("strict"));
+    PluginBuilder builder(launcher);
     try {
-        print(out, PluginBuilder(launcher).build(r) + QLatin1Char('\n'));
+        const QString built = builder.build(r);
+        printReferenceReport(err, builder.problems());
+        print(out, built + QLatin1Char('\n'));
+    } catch (const ReferencesToCheck&) {
+        printReferenceReport(err, builder.problems());
+        return fail(QStringLiteral("--strict: the pages hold %1 references to check; nothing was "
+                                   "built.")
+                        .arg(builder.problems().size()));
     } catch (const BuildError& error) {
         return fail(error.message());
     }

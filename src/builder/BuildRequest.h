@@ -18,6 +18,8 @@ struct BuildRequest {
     // The product's files, relative to pagesFolder: the plugin keeps them private and hands them
     // out only through expiring links.
     QStringList deliveryFiles;
+    // Build nothing when the pages hold references to check.
+    bool strictReferences = false;
 };
 
 // The archive's name: the plugin name without blanks, in lower case, and ".zip".

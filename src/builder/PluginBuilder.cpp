@@ -52,6 +52,7 @@ QString relativePath(const QString& path, const QString& folder) {
 PluginBuilder::PluginBuilder(Launcher& launcher) : launcher_(launcher) {}
 
 QString PluginBuilder::build(const BuildRequest& request) {
+    problems_.clear();
     checkRequest(request);
     try {
         checkTemplate(request);
@@ -60,6 +61,8 @@ QString PluginBuilder::build(const BuildRequest& request) {
         const QString plugin = staging.path() + QLatin1Char('/') + request.pluginPrefix;
         assemblePluginFolder(request, plugin);
         convertPages(request, plugin);
+        if (request.strictReferences && !problems_.isEmpty())
+            throw ReferencesToCheck{};
         personaliseTemplate(request, plugin);
         writeDeliveryLists(request, plugin);
         AddFolderIndexes(plugin);
@@ -119,7 +122,6 @@ void PluginBuilder::convertPages(const BuildRequest& request, const QString& plu
         assets_, relativePath(request.frontPage, request.pagesFolder),
         relativePath(request.downloadPage, request.pagesFolder), request.deliveryFiles);
     const ReferenceConverter references(assets_, pages, AssetUrlPrefix());
-    problems_.clear();
     problems_ += ConvertPage(request.frontPage, pages.front, FrontTags(), references,
                              pageFolder + QStringLiteral("converted_index.php"));
     problems_ += ConvertPage(request.downloadPage, pages.download, BackTags(), references,

@@ -9,6 +9,10 @@
 
 class Launcher;
 
+// A strict build stopped because the pages hold references to check; the builder's problems()
+// lists them.
+struct ReferencesToCheck {};
+
 // Builds a plugin archive from a request: the plugin folder made afresh in a staging folder of
 // the build's own inside the output folder, from the template and the pages folder; every page
 // converted (the sales and download pages and each other page of the site) in place of its plain
@@ -19,8 +23,9 @@ class PluginBuilder {
 public:
     explicit PluginBuilder(Launcher& launcher);
 
-    // Runs the whole build and returns the archive's path. Throws BuildError; a failed build
-    // leaves an existing archive of the same name as it was.
+    // Runs the whole build and returns the archive's path. Throws BuildError, or for a strict
+    // request ReferencesToCheck; a failed build leaves an existing archive of the same name as
+    // it was.
     QString build(const BuildRequest& request);
 
     // The assets of the last build: the pages folder's files, relative, with "/" separators.

@@ -105,21 +105,24 @@ void appendUtf8(QByteArray& out, char32_t cp) {
     }
 }
 
+// Both directions write into a buffer sized for the longest result and cut it to length: most
+// text is ASCII, and appending it a character at a time costs more than the decoding.
 QString decodeUtf8Lossless(const QByteArray& bytes) {
     const auto* p = reinterpret_cast<const unsigned char*>(bytes.constData());
     const qsizetype size = bytes.size();
-    QString text;
-    text.reserve(size);
+    QString text(size, Qt::Uninitialized); // a sequence never gives more units than bytes
+    char16_t* out = reinterpret_cast<char16_t*>(text.data());
+    char16_t* const begin = out;
     for (qsizetype i = 0; i < size;) {
         const unsigned char b = p[i];
         if (b < 0x80) {
-            text += QChar(b);
+            *out++ = b;
             ++i;
             continue;
         }
         const int length = validSequenceLength(p, i, size);
         if (length == 0) {
-            text += QChar(char16_t(kEscapeBase + b));
+            *out++ = char16_t(kEscapeBase + b);
             ++i;
             continue;
         }
@@ -127,37 +130,63 @@ QString decodeUtf8Lossless(const QByteArray& bytes) {
         for (int k = 1; k < length; ++k)
             cp = (cp << 6) | (p[i + k] & 0x3F);
         if (cp >= 0x10000) {
-            text += QChar(QChar::highSurrogate(cp));
-            text += QChar(QChar::lowSurrogate(cp));
+            *out++ = QChar::highSurrogate(cp);
+            *out++ = QChar::lowSurrogate(cp);
         } else {
-            text += QChar(char16_t(cp));
+            *out++ = char16_t(cp);
         }
         i += length;
     }
+    text.truncate(out - begin);
     return text;
 }
 
+namespace {
+
+char* putUtf8(char* out, char32_t cp) {
+    if (cp < 0x80) {
+        *out++ = char(cp);
+    } else if (cp < 0x800) {
+        *out++ = char(0xC0 | (cp >> 6));
+        *out++ = char(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        *out++ = char(0xE0 | (cp >> 12));
+        *out++ = char(0x80 | ((cp >> 6) & 0x3F));
+        *out++ = char(0x80 | (cp & 0x3F));
+    } else {
+        *out++ = char(0xF0 | (cp >> 18));
+        *out++ = char(0x80 | ((cp >> 12) & 0x3F));
+        *out++ = char(0x80 | ((cp >> 6) & 0x3F));
+        *out++ = char(0x80 | (cp & 0x3F));
+    }
+    return out;
+}
+
+} // namespace
+
 QByteArray encodeUtf8Lossless(const QString& text) {
-    QByteArray out;
-    out.reserve(text.size() + text.size() / 4);
     const char16_t* u = reinterpret_cast<const char16_t*>(text.utf16());
     const qsizetype size = text.size();
+    QByteArray bytes(size * 3, Qt::Uninitialized); // a unit gives at most three bytes, a pair four
+    char* out = bytes.data();
+    char* const begin = out;
     for (qsizetype i = 0; i < size; ++i) {
         const char16_t c = u[i];
         if (c < 0x80) {
-            out += char(c);
+            *out++ = char(c);
         } else if (QChar::isHighSurrogate(c) && i + 1 < size && QChar::isLowSurrogate(u[i + 1])) {
-            appendUtf8(out, QChar::surrogateToUcs4(c, u[i + 1]));
+            out = putUtf8(out, QChar::surrogateToUcs4(c, u[i + 1]));
             ++i;
         } else if (c >= kEscapeBase + 0x80 && c <= kEscapeBase + 0xFF) {
-            out += char(c - kEscapeBase);
+            *out++ = char(c - kEscapeBase);
         } else if (QChar::isSurrogate(c)) {
-            appendUtf8(out, 0xFFFD); // a lone surrogate has no UTF-8 form
+            out = putUtf8(out, 0xFFFD); // a lone surrogate has no UTF-8 form
         } else {
-            appendUtf8(out, c);
+            out = putUtf8(out, c);
         }
     }
-    return out;
+    bytes.truncate(out - begin);
+    return bytes;
 }
 
 void writeAllBytes(int fd, const QByteArray& bytes, const QString& path) {

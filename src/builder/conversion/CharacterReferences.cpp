@@ -78,6 +78,8 @@ std::pair<char32_t, qsizetype> referenceAt(QStringView raw, qsizetype at) {
 } // namespace
 
 DecodedText DecodeCharacterReferences(QStringView raw) {
+    if (!raw.contains(u'&'))
+        return {raw.toString(), {}};
     DecodedText out;
     out.text.reserve(raw.size());
     out.rawAt.reserve(size_t(raw.size()) + 1);

@@ -9,8 +9,11 @@
 // can be replaced in the markup as written.
 struct DecodedText {
     QString text;
-    std::vector<qsizetype>
-        rawAt; // rawAt[i]: where text[i] starts in the markup; one more at the end
+    // Where text[i] starts in the markup, and one more at the end; empty when the markup holds
+    // no reference, so that every character stands where it was.
+    std::vector<qsizetype> rawAt;
+
+    qsizetype rawIndex(qsizetype i) const { return rawAt.empty() ? i : rawAt[size_t(i)]; }
 };
 
 // Decodes numeric references and the named ones that turn up in addresses and style sheets;

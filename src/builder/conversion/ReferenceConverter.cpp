@@ -104,8 +104,10 @@ QString PageLinkExpression(const QString& pagePath) {
 class ReferenceConverter::Pass {
 public:
     Pass(const ReferenceConverter& site, const QString& text, const QString& pagePath)
-        : site_(site), pagePath_(pagePath), bytes_(encodeUtf8Lossless(text)),
-          regions_(FindMarkupRegions(bytes_)), base_(FolderOf(pagePath)) {
+        : site_(site), pagePath_(pagePath), text_(text), bytes_(encodeUtf8Lossless(text)),
+          // Without a tag there is nothing a browser would load or follow.
+          regions_(bytes_.contains('<') ? FindMarkupRegions(bytes_) : QList<MarkupRegion>()),
+          base_(FolderOf(pagePath)) {
         for (qsizetype i = bytes_.indexOf('\n'); i >= 0; i = bytes_.indexOf('\n', i + 1))
             newlines_.push_back(i);
         findBase();
@@ -124,7 +126,7 @@ public:
             from = region.end;
         }
         if (from == 0) {
-            result.text = decodeUtf8Lossless(bytes_);
+            result.text = text_;
             return result;
         }
         out.append(bytes_.constData() + from, bytes_.size() - from);
@@ -218,7 +220,7 @@ private:
     void convertAddress(const MarkupRegion& region, Role role, const QString& raw,
                         const DecodedText* decoded, qsizetype start, qsizetype length,
                         std::vector<Edit>& edits, QList<ReferenceProblem>& problems) const {
-        const auto rawAt = [&](qsizetype i) { return decoded ? decoded->rawAt[size_t(i)] : i; };
+        const auto rawAt = [&](qsizetype i) { return decoded ? decoded->rawIndex(i) : i; };
         const QString address = (decoded ? decoded->text : raw).mid(start, length);
         const ResolvedReference r = ResolveReference(address, base_);
         const qsizetype rawStart = rawAt(start + r.start);
@@ -258,7 +260,7 @@ private:
                 break;
             // The base becomes the same folder in the plugin.
             edits.push_back(
-                {value.rawAt[size_t(r.start)], value.rawAt[size_t(r.pathEnd)],
+                {value.rawIndex(r.start), value.rawIndex(r.pathEnd),
                  site_.fileUrlPrefix_ +
                      (base_.isEmpty() ? QString() : EncodeUrlPath(base_) + QLatin1Char('/'))});
             break;
@@ -326,6 +328,7 @@ private:
 
     const ReferenceConverter& site_;
     const QString& pagePath_;
+    const QString& text_;
     QByteArray bytes_;
     QList<MarkupRegion> regions_;
     QString base_;
