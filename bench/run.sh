@@ -215,7 +215,7 @@ r=$work/rewrite.txt p=$work/pagelist.txt m2=$work/memory-200.txt m5=$work/memory
 rwm1=$(value "$r" rewrite_markup_1000_ms) rwm10=$(value "$r" rewrite_markup_10000_ms)
 rwold=$(value "$r" rewrite_markup_10000_legacy_ms) rw2=$(value "$r" rewrite_markup_10000_twice_ms)
 rw_old_ratio=$(value "$r" rewrite_vs_legacy_ratio) rwm_ratio=$(value "$r" rewrite_assets_ratio)
-rw_size_ratio=$(value "$r" rewrite_size_ratio)
+rw_size_ratio=$(value "$r" rewrite_size_ratio) rwtok=$(value "$r" rewrite_markup_10000_tokenizer_ms)
 pl_median=$(value "$p" pagelist_refresh_median_ms) pl_p95=$(value "$p" pagelist_refresh_p95_ms)
 own2=$(value "$m2" peak_kb.ostrel-build) own5=$(value "$m5" peak_kb.ostrel-build)
 zip2=$(value "$m2" peak_kb.7za) zip5=$(value "$m5" peak_kb.7za)
@@ -227,8 +227,8 @@ echo "Machine: $cpu, $cores cores, $memory RAM; $(date -u '+%Y-%m-%d %H:%M UTC')
 echo
 echo "| Benchmark | Measured | Target | Met? |"
 echo "| --- | --- | --- | --- |"
-printf '| Page conversion vs the old exact-path rewrite, 1 MB page with 10,000 references | %s ms vs %s ms: %s× | ≤ 3× | %s |\n' \
-    "$rwm10" "$rwold" "$(calc "sprintf(\"%.1f\", $rw_old_ratio)")" "$(yes_no "$rw_old_ratio <= 3")"
+printf '| Page conversion vs the old exact-path rewrite, 1 MB page with 10,000 references (of the conversion, the HTML5 tokenizer: %s ms) | %s ms vs %s ms: %s× | ≤ 3× | %s |\n' \
+    "$rwtok" "$rwm10" "$rwold" "$(calc "sprintf(\"%.1f\", $rw_old_ratio)")" "$(yes_no "$rw_old_ratio <= 3")"
 printf '| Page conversion, 1 MB page with 10,000 references: 10,000 vs 1,000 assets | %s ms vs %s ms: %s× | ≤ 2× | %s |\n' \
     "$rwm10" "$rwm1" "$(calc "sprintf(\"%.2f\", $rwm_ratio)")" "$(yes_no "$rwm_ratio <= 2")"
 printf '| Page conversion, that page twice over (2 MB) vs once: linear | %s ms vs %s ms: %s× | ≤ 2.3× | %s |\n' \
