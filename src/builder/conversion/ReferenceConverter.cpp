@@ -193,7 +193,7 @@ private:
     QString addressOf(const QString& target, QStringView rawPath, int line,
                       QList<ReferenceProblem>& problems) const {
         const SitePages& pages = site_.pages_;
-        if (pages.isPage(target)) {
+        if (site_.pageFiles_.contains(target)) {
             if (target == pages.download && pagePath_ != pages.download) {
                 problems.push_back(
                     {ReferenceProblem::Kind::DownloadLink, pagePath_, line, rawPath.toString()});
@@ -340,7 +340,10 @@ private:
 ReferenceConverter::ReferenceConverter(const QStringList& files, SitePages pages,
                                        QString fileUrlPrefix)
     : files_(files.cbegin(), files.cend()), pages_(std::move(pages)),
-      fileUrlPrefix_(std::move(fileUrlPrefix)) {}
+      pageFiles_(pages_.others.cbegin(), pages_.others.cend()),
+      fileUrlPrefix_(std::move(fileUrlPrefix)) {
+    pageFiles_ << pages_.front << pages_.download;
+}
 
 ReferenceConverter::Result ReferenceConverter::convert(const QString& pageText,
                                                        const QString& pagePath) const {

@@ -35,6 +35,7 @@ private:
     class Pass;
     QSet<QString> files_;
     SitePages pages_;
+    QSet<QString> pageFiles_;
     QString fileUrlPrefix_;
 };
 

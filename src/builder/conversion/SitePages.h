@@ -10,10 +10,6 @@ struct SitePages {
     QString front;
     QString download;
     QStringList others; // sorted; others[i] becomes ConvertedOtherPage(i)
-
-    bool isPage(const QString& path) const {
-        return path == front || path == download || others.contains(path);
-    }
 };
 
 bool IsPageFile(const QString& relativePath);
