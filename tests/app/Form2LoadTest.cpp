@@ -2,7 +2,9 @@
 #include "support/Fingerprint.h"
 
 #include <QAccessible>
+#include <QAccessibleActionInterface>
 #include <QFileInfo>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 
@@ -200,6 +202,57 @@ TEST_F(Form2Load, EveryReachableControlHasAnAccessibleName) {
             EXPECT_FALSE(b->accessibleName().isEmpty()) << b->text().toStdString();
         }
     }
+}
+
+// What a screen reader reads of a drop-down: its role, value, actions, and its children with
+// theirs, down to the list's items.
+QStringList accessibleTree(QAccessibleInterface* item) {
+    QStringList lines{QStringLiteral("%1 value=%2 actions=%3")
+                          .arg(int(item->role()))
+                          .arg(item->text(QAccessible::Value),
+                               item->actionInterface()
+                                   ? item->actionInterface()->actionNames().join(u',')
+                                   : QString())};
+    for (int i = 0; i < item->childCount(); ++i) {
+        QAccessibleInterface* child = item->child(i);
+        lines << QStringLiteral("child %1: role %2, %3 children, parent %4, index %5")
+                     .arg(i)
+                     .arg(int(child->role()))
+                     .arg(child->childCount())
+                     .arg(child->parent() && child->parent()->object() == item->object())
+                     .arg(item->indexOfChild(child));
+        for (int k = 0; k < child->childCount(); ++k)
+            lines << QStringLiteral("  item %1: %2")
+                         .arg(k)
+                         .arg(child->child(k)->text(QAccessible::Name));
+    }
+    return lines;
+}
+
+TEST_F(Form2Load, ThePageListIsBrowsableLikeAnyDropDownAndNamedPage) {
+    start();
+    loadTyped(makeSite(QStringLiteral("site")));
+    QAccessibleInterface* pageList = QAccessible::queryAccessibleInterface(form->Combo1);
+    ASSERT_NE(pageList, nullptr);
+    EXPECT_EQ(pageList->text(QAccessible::Name), QStringLiteral("Page"));
+
+    // Qt's own drop-down with the same items, for everything but the name.
+    QComboBox plain;
+    plain.setEditable(true);
+    plain.addItems(entries());
+    plain.setCurrentIndex(form->Combo1->currentIndex());
+    const QStringList tree = accessibleTree(pageList);
+    EXPECT_EQ(tree, accessibleTree(QAccessible::queryAccessibleInterface(&plain)));
+    EXPECT_TRUE(tree.contains(QStringLiteral("  item 0: ") + work("a.htm")))
+        << tree.join('\n').toStdString();
+    EXPECT_TRUE(tree.contains(QStringLiteral("  item 2: ") + work("c.htm")));
+    EXPECT_EQ(pageList->text(QAccessible::Value), work("c.htm"));
+
+    // Choosing another page by keyboard changes the value.
+    form->Combo1->setFocus();
+    QKeyEvent up(QEvent::KeyPress, Qt::Key_Up, Qt::NoModifier);
+    QCoreApplication::sendEvent(form->Combo1, &up);
+    EXPECT_EQ(pageList->text(QAccessible::Value), work("b.html"));
 }
 
 } // namespace
