@@ -67,10 +67,14 @@ protected:
 
     // With SIGXFSZ ignored, writes past the limit fail with EFBIG as on a full disk.
     ProcessResult buildWithFileSizeLimit(int kilobytes) const {
+        return buildWithLimit(QStringLiteral("-f"), kilobytes);
+    }
+
+    ProcessResult buildWithLimit(const QString& limit, int kilobytes) const {
         return runProgram(
             QStringLiteral("bash"),
             QStringList{QStringLiteral("-c"),
-                        QStringLiteral("trap '' XFSZ; ulimit -f \"$0\" && exec \"$@\""),
+                        QStringLiteral("trap '' XFSZ; ulimit %1 \"$0\" && exec \"$@\"").arg(limit),
                         QString::number(kilobytes), ostrelBuild} +
                 arguments(),
             root.path());
@@ -334,6 +338,20 @@ TEST_F(BatchFaults, APageHoldingNulBytesKeepsThem) {
               kGuard + converted);
     EXPECT_EQ(builtFile(QStringLiteral("modules/template/converted_download.php")),
               kGuard + QByteArray("\0", 1) + kBackTag + QByteArray("\0", 1));
+}
+
+// The HTML5 tokenizer recurses as deep as the page nests; the program must not run out of stack.
+TEST_F(BatchFaults, APageNestedDeeperThanTheStackHoldsIsConverted) {
+    const int depth = 30000;
+    root.write(QStringLiteral("site/index.html"), QByteArray("<div>").repeated(depth) +
+                                                      "<img src=\"images/a.png\">#FRONT#" +
+                                                      QByteArray("</div>").repeated(depth));
+    snapshot();
+    const ProcessResult r = buildWithLimit(QStringLiteral("-s"), 256);
+    ASSERT_TRUE(r.ended);
+    ASSERT_EQ(r.exitCode, 0) << r.err.toStdString();
+    EXPECT_TRUE(builtFile(QStringLiteral("modules/template/converted_index.php"))
+                    .contains("<img src=\"" + kUrlPrefix + "images/a.png\">"));
 }
 
 TEST_F(BatchFaults, AFiftyMegabytePageIsConverted) {

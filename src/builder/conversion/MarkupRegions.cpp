@@ -2,6 +2,8 @@
 
 #include <gumbo.h>
 
+#include <QThread>
+
 #include <algorithm>
 #include <memory>
 #include <vector>
@@ -105,9 +107,7 @@ private:
     std::vector<MarkupRegion> found_;
 };
 
-} // namespace
-
-QList<MarkupRegion> FindMarkupRegions(const QByteArray& utf8Page) {
+QList<MarkupRegion> parsedRegions(const QByteArray& utf8Page) {
     GumboOptions options = kGumboDefaultOptions;
     options.max_errors = 0; // the page's own mistakes are the browser's to mend, not ours to list
     const auto destroy = [&options](GumboOutput* output) {
@@ -116,4 +116,19 @@ QList<MarkupRegion> FindMarkupRegions(const QByteArray& utf8Page) {
     const std::unique_ptr<GumboOutput, decltype(destroy)> output(
         gumbo_parse_with_options(&options, utf8Page.constData(), size_t(utf8Page.size())), destroy);
     return Walker(utf8Page).regions(output->root);
+}
+
+} // namespace
+
+QList<MarkupRegion> FindMarkupRegions(const QByteArray& utf8Page) {
+    // The tokenizer builds and frees its tree recursively, so a page nested deeper than the
+    // call stack holds would crash the program: it runs on a thread whose stack holds any page.
+    // Only the pages touched are ever mapped.
+    QList<MarkupRegion> regions;
+    std::unique_ptr<QThread> parser(
+        QThread::create([&regions, &utf8Page] { regions = parsedRegions(utf8Page); }));
+    parser->setStackSize(1u << 30);
+    parser->start();
+    parser->wait();
+    return regions;
 }
