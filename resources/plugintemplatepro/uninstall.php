@@ -29,6 +29,8 @@ defined( 'WP_UNINSTALL_PLUGIN' ) || exit;
 		foreach ( $options as $key ) {
 			delete_option( $ostrel[ $key ] );
 		}
+		// Each delivery file's download count has a row of its own.
+		$wpdb->query( $wpdb->prepare( "DELETE FROM {$wpdb->options} WHERE option_name LIKE %s", $wpdb->esc_like( $ostrel['counts_option'] . '_' ) . '%' ) );
 
 		// The post type is not registered while uninstalling, so ask the table directly.
 		$ids = $wpdb->get_col(

@@ -30,8 +30,9 @@ check "buyers still get the guide meanwhile" [ "$status" = 200 ]
 chmod 755 "$(dirname "$store_a/files/$product")"
 fetch "$site/" /dev/null >/dev/null
 fetch "$site/wp-admin/" "$work/dashboard.html" -b "$jar" >/dev/null
-[ ! -e "$template_a/$product" ] && lacks "$work/dashboard.html" "still public"
-verdict "once the store can take it, the next request moves it and the notice goes"
+[ ! -e "$template_a/$product" ] && lacks "$work/dashboard.html" "still public" &&
+    [ -z "$(wp get-option "$(field problems_option <"${keys[$id_a]}")")" ]
+verdict "once the store can take it, the next request moves it, the notice goes and so does the stored problem"
 
 ### Deactivating and reactivating
 

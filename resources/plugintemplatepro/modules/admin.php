@@ -180,8 +180,8 @@ return static function ( array $ostrel ) {
 					<tr>
 						<th scope="row"><label for="<?php echo esc_attr( $ostrel['lifetime_option'] ); ?>"><?php esc_html_e( 'Download links stay valid for', '#prefix#' ); ?></label></th>
 						<td>
-							<input type="number" min="1" step="1" class="small-text" id="<?php echo esc_attr( $ostrel['lifetime_option'] ); ?>" name="<?php echo esc_attr( $ostrel['lifetime_option'] ); ?>" value="<?php echo esc_attr( (string) $ostrel['links']->lifetime() ); ?>"> <?php esc_html_e( 'minutes', '#prefix#' ); ?>
-							<p class="description"><?php esc_html_e( 'From the moment the buyer opens the download page. 1440 minutes are a day; 1 minute is the least.', '#prefix#' ); ?></p>
+							<input type="number" min="1" max="<?php echo esc_attr( (string) $ostrel['links']::MAX_LIFETIME ); ?>" step="1" class="small-text" id="<?php echo esc_attr( $ostrel['lifetime_option'] ); ?>" name="<?php echo esc_attr( $ostrel['lifetime_option'] ); ?>" value="<?php echo esc_attr( (string) $ostrel['links']->lifetime() ); ?>"> <?php esc_html_e( 'minutes', '#prefix#' ); ?>
+							<p class="description"><?php esc_html_e( 'From the moment the buyer opens the download page. 1440 minutes are a day; 1 minute is the least, ten years (5259600 minutes) the most.', '#prefix#' ); ?></p>
 						</td>
 					</tr>
 				</table>

@@ -6,6 +6,7 @@ defined( 'ABSPATH' ) || exit;
 return static function ( array $ostrel, $store ) {
 	return new class( $ostrel, $store ) {
 		const DEFAULT_LIFETIME = 1440; // minutes
+		const MAX_LIFETIME     = 5259600; // ten years, in minutes
 		const CHUNK            = 1048576;
 
 		/** @var array */
@@ -19,15 +20,27 @@ return static function ( array $ostrel, $store ) {
 
 		/** Minutes a link stays valid: a day unless the site owner chose otherwise. */
 		public function lifetime() {
-			$minutes = (int) get_option( $this->ostrel['lifetime_option'], self::DEFAULT_LIFETIME );
-			return max( 1, $minutes );
+			$minutes = get_option( $this->ostrel['lifetime_option'], self::DEFAULT_LIFETIME );
+			return is_numeric( $minutes ) ? (int) max( 1, min( self::MAX_LIFETIME, (float) $minutes ) ) : self::DEFAULT_LIFETIME;
 		}
 
+		/** A whole number of minutes from one minute to ten years; more is cut to ten years, and the owner is told. */
 		public function sanitize_lifetime( $value ) {
-			if ( null === $value || '' === trim( (string) $value ) ) {
+			if ( ! is_numeric( $value ) ) {
 				return $this->lifetime();
 			}
-			return max( 1, absint( $value ) );
+			// As a float first: on 32-bit PHP a large number would wrap as an integer.
+			$minutes = (float) $value;
+			if ( $minutes > self::MAX_LIFETIME && function_exists( 'add_settings_error' ) ) {
+				add_settings_error(
+					$this->ostrel['lifetime_option'],
+					$this->ostrel['lifetime_option'] . '_clamped',
+					/* translators: %s: the longest lifetime, in minutes. */
+					esc_html( sprintf( __( 'Download links can stay valid for ten years at most, so they now stay valid for %s minutes.', '#prefix#' ), number_format_i18n( self::MAX_LIFETIME ) ) ),
+					'warning'
+				);
+			}
+			return (int) max( 1, min( self::MAX_LIFETIME, floor( $minutes ) ) );
 		}
 
 		/** Makes the signing secret at activation; an existing one is kept. */
@@ -44,7 +57,9 @@ return static function ( array $ostrel, $store ) {
 
 		/** A signed link to delivery file number $number, valid for the lifetime from now. */
 		public function url( $number ) {
-			return $this->link( $number, time() + 60 * $this->lifetime() );
+			$expires = time() + 60 * $this->lifetime();
+			// Past the largest integer (32-bit PHP, from 2038) the sum would be a float.
+			return $this->link( $number, is_int( $expires ) ? $expires : PHP_INT_MAX );
 		}
 
 		/** A signed link to delivery file number $number that works until $expires (Unix time). */
@@ -266,17 +281,35 @@ return static function ( array $ostrel, $store ) {
 			return $header;
 		}
 
+		/** The row that counts one file's downloads. */
+		private function count_name( $path ) {
+			return $this->ostrel['counts_option'] . '_' . md5( $path );
+		}
+
+		/** One more download of the file, added in the database itself so concurrent ones all count. */
 		private function count( $path ) {
-			$counts          = get_option( $this->ostrel['counts_option'], array() );
-			$counts          = is_array( $counts ) ? $counts : array();
-			$counts[ $path ] = ( isset( $counts[ $path ] ) ? (int) $counts[ $path ] : 0 ) + 1;
-			update_option( $this->ostrel['counts_option'], $counts, false );
+			global $wpdb;
+			$name = $this->count_name( $path );
+			$wpdb->query(
+				$wpdb->prepare(
+					"INSERT INTO {$wpdb->options} (option_name, option_value, autoload) VALUES (%s, '1', 'no') ON DUPLICATE KEY UPDATE option_value = option_value + 1",
+					$name
+				)
+			);
+			wp_cache_delete( $name, 'options' );
 		}
 
 		/** @return array<string, int> Downloads so far, by delivery file. */
 		public function counts() {
+			global $wpdb;
+			// Counts from before they had a row each.
 			$counts = get_option( $this->ostrel['counts_option'], array() );
-			return is_array( $counts ) ? $counts : array();
+			$counts = is_array( $counts ) ? array_map( 'intval', $counts ) : array();
+			foreach ( $this->store->files() as $path ) {
+				$rows            = (int) $wpdb->get_var( $wpdb->prepare( "SELECT option_value FROM {$wpdb->options} WHERE option_name = %s", $this->count_name( $path ) ) );
+				$counts[ $path ] = ( isset( $counts[ $path ] ) ? $counts[ $path ] : 0 ) + $rows;
+			}
+			return $counts;
 		}
 	};
 };

@@ -120,7 +120,8 @@ return static function ( array $ostrel ) {
 					: $this->move( $this->public_path( $path ), $dir, $kind . '/' . $path );
 			}
 			$problems = array_filter( $problems );
-			if ( $problems !== $this->problems() ) {
+			// Against what is stored, not what still holds: a file moved since leaves the record too.
+			if ( $problems !== $this->setting( 'problems_option', array() ) ) {
 				if ( $problems ) {
 					$this->save_setting( 'problems_option', $problems );
 				} else {
