@@ -87,20 +87,22 @@ range_check "a suffix Range gives the file's end (206)" -500 206 "bytes $((size 
     $((size - 500)) 500
 range_check "a Range beyond the end is refused (416)" "$size-" 416 "bytes \\*/$size" 0 0
 
-# refused WHAT URL: the link gets the 403 page, which tells what to do and nothing of the file.
+# refused WHAT URL [HEADING]: the link gets the 403 page, which says why (not valid, unless a
+# sound link has expired) and what to do, and nothing of the file.
 refused() {
     local status
     status=$(fetch "$2" "$work/refused")
     [ "$status" = 403 ] && contains "$work/refused" "open your download page again" &&
+        contains "$work/refused" "${3:-This download link is no longer valid}" &&
         lacks "$work/refused" "balcony-herb-garden" && lacks "$work/refused" "$(basename "$store_a")"
-    verdict "$1" "status $status"
+    verdict "$1" "status $status, $(grep -o '<h1>[^<]*' "$work/refused")"
 }
 tampered=${link%?}$([ "${link: -1}" = 0 ] && echo 1 || echo 0)
-refused "a tampered link is refused with a page that says to open the download page again" "$tampered"
+refused "a tampered link is refused as not valid, with a page that says to open the download page again" "$tampered"
 refused "a link to a file number that does not exist is refused" \
     "$(wp sign-link "$file_a" 7 $(($(date +%s) + 600)))"
-refused "a correctly signed link whose time has passed is refused" \
-    "$(wp sign-link "$file_a" 0 $(($(date +%s) - 1)))"
+refused "a correctly signed link whose time has passed is refused as expired" \
+    "$(wp sign-link "$file_a" 0 $(($(date +%s) - 1)))" "This download link has expired"
 status=$(fetch "$(wp sign-link "$file_a" 0 $(($(date +%s) + 600)))" "$work/got")
 check "the same link with a time to come works" [ "$status" = 200 ]
 

@@ -120,28 +120,33 @@ return static function ( array $ostrel, $store ) {
 			if ( ! isset( $_GET[ $arg ] ) ) {
 				return;
 			}
-			$path = $this->verify( is_string( $_GET[ $arg ] ) ? wp_unslash( $_GET[ $arg ] ) : '' );
-			$file = null === $path ? '' : $this->source( $path );
+			$expired = false;
+			$path    = $this->verify( is_string( $_GET[ $arg ] ) ? wp_unslash( $_GET[ $arg ] ) : '', $expired );
+			$file    = null === $path ? '' : $this->source( $path );
 			if ( '' === $file ) {
-				$this->refuse();
+				$this->refuse( $expired );
 			}
 			$this->stream( $file, $path );
 			exit;
 		}
 
-		/** The delivery file a link names when its signature holds and it has not expired. */
-		private function verify( $value ) {
+		/**
+		 * The delivery file a link names when its signature holds and it has not expired; $expired
+		 * tells whether a link refused was a sound one whose time had passed.
+		 */
+		private function verify( $value, &$expired ) {
+			$expired = false;
 			if ( ! preg_match( '/^(\d{1,6})\.(\d{1,12})\.([0-9a-f]{64})$/', $value, $m ) ) {
 				return null;
 			}
 			$number = (int) $m[1];
 			$files  = $this->store->files();
 			if ( ! isset( $files[ $number ] )
-				|| ! hash_equals( $this->signature( $number, $files[ $number ], $m[2] ), $m[3] )
-				|| (int) $m[2] < time() ) {
+				|| ! hash_equals( $this->signature( $number, $files[ $number ], $m[2] ), $m[3] ) ) {
 				return null;
 			}
-			return $files[ $number ];
+			$expired = (int) $m[2] < time();
+			return $expired ? null : $files[ $number ];
 		}
 
 		/** The file to send: its private copy, or while it could not be moved, the public one. */
@@ -165,15 +170,27 @@ return static function ( array $ostrel, $store ) {
 			return is_string( $secret ) ? $secret : '';
 		}
 
-		/** Ends the request with a page that tells the buyer what to do and nothing else. */
-		private function refuse() {
+		/**
+		 * Ends the request with a page that tells the buyer what happened and what to do, and
+		 * nothing else: "expired" only for a sound link whose time has passed.
+		 */
+		private function refuse( $expired ) {
 			nocache_headers();
 			header( 'X-Robots-Tag: noindex, nofollow' );
+			if ( $expired ) {
+				$heading = __( 'This download link has expired', '#prefix#' );
+				$reason  = __( 'Download links work for a limited time only.', '#prefix#' );
+				$title   = __( 'Download link expired', '#prefix#' );
+			} else {
+				$heading = __( 'This download link is no longer valid', '#prefix#' );
+				$reason  = __( 'It is not complete, or the links given out before it were replaced.', '#prefix#' );
+				$title   = __( 'Download link not valid', '#prefix#' );
+			}
 			wp_die(
-				'<h1>' . esc_html__( 'This download link has expired', '#prefix#' ) . '</h1>'
-				. '<p>' . esc_html__( 'Download links work for a limited time only, or this one is not complete.', '#prefix#' ) . '</p>'
+				'<h1>' . esc_html( $heading ) . '</h1>'
+				. '<p>' . esc_html( $reason ) . '</p>'
 				. '<p>' . esc_html__( 'Please open your download page again: it gives you a fresh link.', '#prefix#' ) . '</p>',
-				esc_html__( 'Download link expired', '#prefix#' ),
+				esc_html( $title ),
 				array( 'response' => 403 )
 			);
 		}
