@@ -187,6 +187,15 @@ OSTREL_PLUGIN_NAME_9F3C2A;
 		1
 	);
 
+	// A newer version uploaded over this one through WordPress's installer: its product files go
+	// private as soon as it is unpacked, before any visitor can ask for them.
+	add_action(
+		'upgrader_process_complete',
+		static function () use ( $ostrel ) {
+			$ostrel['store']->sweep();
+		}
+	);
+
 	// On init rather than admin_init, so the HTML is cleaned however the options get saved.
 	add_action(
 		'init',
