@@ -5,7 +5,7 @@
 arg_a=$(field download_arg <"${keys[$id_a]}")
 store_a=$(field store_dir <"${keys[$id_a]}")
 store_url=$site${store_a#"$site_dir"}
-signed_link_pattern="$site/\\?$arg_a=[0-9]+\\.[0-9]+\\.[0-9a-f]{64}"
+signed_link_pattern="$site/\\?$arg_a=[0-9a-f]{16}\\.[0-9]+\\.[0-9a-f]{64}"
 
 # links_in FILE: the signed download links a served page holds, one a line.
 links_in() { grep -oE "$signed_link_pattern" "$1" | sort -u; }
@@ -108,7 +108,7 @@ check "the same link with a time to come works" [ "$status" = 200 ]
 
 expires_in() { # LINK: seconds until the link expires
     local expiry
-    expiry=$(sed -E 's/.*=[0-9]+\.([0-9]+)\..*/\1/' <<<"$1")
+    expiry=$(sed -E 's/.*=[0-9a-f]{16}\.([0-9]+)\..*/\1/' <<<"$1")
     echo $((expiry - $(date +%s)))
 }
 left=$(expires_in "$link")
@@ -180,7 +180,9 @@ printf '%s' "<a href=\"$big_url\">The big edition</a>" >"$work/back-b"
 wp set-tags "$file_b" "$work/front-b" "$work/back-b"
 fetch "$(field download_url <"${keys[$id_b]}")" "$work/download-big.html" >/dev/null
 arg_b=$(field download_arg <"${keys[$id_b]}")
-big_link=$(grep -oE "$site/\\?$arg_b=1\\.[0-9]+\\.[0-9a-f]{64}" "$work/download-big.html" | head -n 1)
+big_link=$(grep -oE "$site/\\?$arg_b=[0-9a-f]{16}\\.[0-9]+\\.[0-9a-f]{64}\">The big edition" \
+    "$work/download-big.html" | head -n 1)
+big_link=${big_link%%\"*}
 status=$(fetch "$big_link" "$work/big" --max-time 600)
 [ "$status" = 200 ] && cmp -s "$work/big" "$product_b/$big"
 verdict "a 200 MB delivery file downloads whole with PHP's memory limit at $php_memory_limit" \

@@ -35,6 +35,24 @@ fetch "$site/wp-admin/" "$work/dashboard.html" -b "$jar" >/dev/null
     [ -z "$(wp get-option "$(field problems_option <"${keys[$id_a]}")")" ]
 verdict "once the store can take it, the next request moves it, the notice goes and so does the stored problem"
 
+### Version 1.1: a changed guide, and a new file listed before it
+
+# A link handed out by 1.0 names its file, not its place in the list: it keeps working and
+# delivers 1.1's bytes.
+v11=$work/sample-1.1
+cp -r "$sample" "$v11"
+printf '%s' ' and a second edition' >>"$v11/$product"
+printf '%s' '%PDF bonus' >"$v11/files/aaa-bonus.pdf"
+fetch "$download_url" "$work/before-1.1.html" >/dev/null
+old_link=$(links_in "$work/before-1.1.html" | head -n 1)
+build "$v11" "$work/out-1.1" "$id_a" "$name_a" "$uri_a" "$description_a" 1.1 "$author_a" "$author_uri_a" \
+    --deliver files/aaa-bonus.pdf --deliver "$product" >"$work/build-1.1.out" 2>/dev/null &&
+    wp install-plugin "$(tail -n 1 "$work/build-1.1.out")" overwrite >/dev/null
+status=$(fetch "$old_link" "$work/got")
+[ -n "$old_link" ] && [ "$status" = 200 ] && cmp -s "$work/got" "$v11/$product"
+verdict "after 1.1 goes over 1.0, a link 1.0 handed out gives 1.1's guide" "status $status for '$old_link'"
+upload_again >/dev/null # back to 1.0 for what follows
+
 ### Deactivating and reactivating
 
 link=$(links_in "$work/public.html" | head -n 1)

@@ -174,7 +174,7 @@ check "the menu page shows the saved HTML for editing" \
 unsign() { # ID
     local arg
     arg=$(field download_arg <"${keys[$1]}")
-    sed -E "s#$site/\\?$arg=0\\.[0-9]+\\.[0-9a-f]{64}#$plugins_url/$1/modules/template/$product#g"
+    sed -E "s#$site/\\?$arg=[0-9a-f]{16}\\.[0-9]+\\.[0-9a-f]{64}#$plugins_url/$1/modules/template/$product#g"
 }
 
 # check_page WHAT URL CONVERTED_PAGE VARIABLE TAG_FILE ID
@@ -219,7 +219,7 @@ check_page sales "$sales_url" "$template_a/converted_index.php" front_tag "$work
 check "the sales page shows the reviewer's name intact" contains "$work/sales-$id_a.html" "— Zoë Müller, Århus"
 check_page download "$download_url" "$template_a/converted_download.php" back_tag "$work/back-a" "$id_a"
 lacks "$work/download-$id_a.html" "$pdf_url" &&
-    [ "$(grep -oE "$site/\\?$(field download_arg <"${keys[$id_a]}")=0\\.[0-9]+\\.[0-9a-f]{64}" \
+    [ "$(grep -oE "$site/\\?$(field download_arg <"${keys[$id_a]}")=[0-9a-f]{16}\\.[0-9]+\\.[0-9a-f]{64}" \
         "$work/download-$id_a.html" | wc -l)" = 2 ]
 verdict "the download page links the guide only through expiring links, in the page and in the tag's HTML"
 grep -qi '^x-robots-tag: noindex, nofollow' "$work/download-$id_a.headers" &&

@@ -162,7 +162,7 @@ check "ostrel-build detects ../$ref_product of the download page as the delivery
 status=$(fetch "$asset_base/$ref_product" "$work/probe")
 [ "$status" != 200 ] || ! cmp -s "$work/probe" "$ref/$ref_product"
 verdict "the plugin's address of the product does not serve it" "status $status"
-link=$(grep -oE "$site/\\?$(field download_arg <"$work/keys-r")=[0-9]+\\.[0-9]+\\.[0-9a-f]{64}" \
+link=$(grep -oE "$site/\\?$(field download_arg <"$work/keys-r")=[0-9a-f]{16}\\.[0-9]+\\.[0-9a-f]{64}" \
     "$work/served-pages-download.html" | head -n 1)
 status=$(fetch "$link" "$work/got")
 [ -n "$link" ] && [ "$status" = 200 ] && cmp -s "$work/got" "$ref/$ref_product"

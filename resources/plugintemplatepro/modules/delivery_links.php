@@ -67,8 +67,17 @@ return static function ( array $ostrel, $store ) {
 			$this->ensure_secret();
 			$files = $this->store->files();
 			$path  = isset( $files[ $number ] ) ? $files[ $number ] : '';
-			$value = $number . '.' . $expires . '.' . $this->signature( $number, $path, $expires );
+			$key   = $this->file_key( $path );
+			$value = $key . '.' . $expires . '.' . $this->signature( $key, $path, $expires );
 			return add_query_arg( $this->ostrel['download_arg'], $value, home_url( '/' ) );
+		}
+
+		/**
+		 * What a link calls a file: a keyed hash of its path, which stays the same when a newer
+		 * version lists its files in another order, and tells nothing of the path.
+		 */
+		private function file_key( $path ) {
+			return substr( hash_hmac( 'sha256', 'file|' . $path, $this->secret() . wp_salt( 'auth' ) ), 0, 16 );
 		}
 
 		/** The page's links to delivery files, in whatever address form, made into signed links. */
@@ -136,17 +145,21 @@ return static function ( array $ostrel, $store ) {
 		 */
 		private function verify( $value, &$expired ) {
 			$expired = false;
-			if ( ! preg_match( '/^(\d{1,6})\.(\d{1,12})\.([0-9a-f]{64})$/', $value, $m ) ) {
+			if ( ! preg_match( '/^([0-9a-f]{16})\.(\d{1,12})\.([0-9a-f]{64})$/', $value, $m ) ) {
 				return null;
 			}
-			$number = (int) $m[1];
-			$files  = $this->store->files();
-			if ( ! isset( $files[ $number ] )
-				|| ! hash_equals( $this->signature( $number, $files[ $number ], $m[2] ), $m[3] ) ) {
+			$path = null;
+			foreach ( $this->store->files() as $file ) {
+				if ( hash_equals( $this->file_key( $file ), $m[1] ) ) {
+					$path = $file;
+					break;
+				}
+			}
+			if ( null === $path || ! hash_equals( $this->signature( $m[1], $path, $m[2] ), $m[3] ) ) {
 				return null;
 			}
 			$expired = (int) $m[2] < time();
-			return $expired ? null : $files[ $number ];
+			return $expired ? null : $path;
 		}
 
 		/** The file to send: its private copy, or while it could not be moved, the public one. */
@@ -159,10 +172,10 @@ return static function ( array $ostrel, $store ) {
 			return '';
 		}
 
-		/** Signs the number, the path and the expiry, so a link names one file until one time. */
-		private function signature( $number, $path, $expires ) {
+		/** Signs the file's key, its path and the expiry, so a link names one file until one time. */
+		private function signature( $file_key, $path, $expires ) {
 			$key = $this->secret() . wp_salt( 'auth' );
-			return hash_hmac( 'sha256', $this->ostrel['slug'] . '|' . $number . '|' . $path . '|' . $expires, $key );
+			return hash_hmac( 'sha256', $this->ostrel['slug'] . '|' . $file_key . '|' . $path . '|' . $expires, $key );
 		}
 
 		private function secret() {
