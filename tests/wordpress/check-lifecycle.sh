@@ -52,6 +52,8 @@ status=$(fetch "$old_link" "$work/got")
 [ -n "$old_link" ] && [ "$status" = 200 ] && cmp -s "$work/got" "$v11/$product"
 verdict "after 1.1 goes over 1.0, a link 1.0 handed out gives 1.1's guide" "status $status for '$old_link'"
 upload_again >/dev/null # back to 1.0 for what follows
+[ ! -e "$store_a/files/files/aaa-bonus.pdf" ] && cmp -s "$store_a/files/$product" "$sample/$product"
+verdict "back at 1.0, the store holds 1.0's files only: 1.1's bonus is gone, 1.0's guide is back"
 
 ### Deactivating and reactivating
 

@@ -119,6 +119,9 @@ return static function ( array $ostrel ) {
 				$problems[ $path ] = is_wp_error( $dir ) ? $dir->get_error_message()
 					: $this->move( $this->public_path( $path ), $dir, $kind . '/' . $path );
 			}
+			if ( ! is_wp_error( $dir ) ) {
+				$this->prune( $dir );
+			}
 			$problems = array_filter( $problems );
 			// Against what is stored, not what still holds: a file moved since leaves the record too.
 			if ( $problems !== $this->setting( 'problems_option', array() ) ) {
@@ -175,6 +178,41 @@ return static function ( array $ostrel ) {
 				}
 			}
 			@rmdir( $parent ); // stays when something else was put there
+		}
+
+		/**
+		 * Removes what an earlier version put into the store and this one no longer lists, so the
+		 * store holds the current version's files only.
+		 */
+		private function prune( $store ) {
+			$keep = array();
+			foreach ( array(
+				'files' => $this->files(),
+				'pages' => $this->path_list( 'private_pages.php' ),
+			) as $kind => $paths ) {
+				foreach ( $paths as $path ) {
+					$keep[ $kind . '/' . $path ] = true;
+				}
+				$this->prune_folder( $store, $kind, $keep );
+			}
+		}
+
+		private function prune_folder( $store, $relative, array $keep ) {
+			$folder = $store . '/' . $relative;
+			if ( is_link( $folder ) || ! is_dir( $folder ) ) {
+				return;
+			}
+			foreach ( (array) scandir( $folder ) as $name ) {
+				if ( ! is_string( $name ) || '.' === $name || '..' === $name || isset( $this->guard_files()[ $name ] ) ) {
+					continue;
+				}
+				$path = $relative . '/' . $name;
+				if ( is_dir( "$store/$path" ) && ! is_link( "$store/$path" ) ) {
+					$this->prune_folder( $store, $path, $keep );
+				} elseif ( ! isset( $keep[ $path ] ) ) {
+					@unlink( "$store/$path" );
+				}
+			}
 		}
 
 		private function path_list( $name ) {
