@@ -223,11 +223,11 @@ for row in "${site_pages[@]}"; do
         shot "$(address_of "$page")" "$name-wp.png" "$work/apache/access.log" | failed_requests |
         sed 's/^/from WordPress: /')
     expect_none "no request of $page fails, as plain files or from WordPress (favicon aside)" "${broken[@]}"
-    # The same browser draws the same page the same way: a single pixel off is something served
-    # differently.
+    # The same browser draws the same page the same way, but for a few pixels of a glyph's edge
+    # when the machine is busy; a picture or style sheet that goes missing changes thousands.
     diff_pixels=$(differing "$name-static.png" "$name-wp.png")
-    [ "$diff_pixels" = 0 ]
-    verdict "$page from WordPress looks exactly like the plain file: 0 of 1280x2000 pixels may differ" \
+    [[ "$diff_pixels" =~ ^[0-9]+ ]] && [ "${BASH_REMATCH[0]}" -lt 100 ]
+    verdict "$page from WordPress looks like the plain file: fewer than 100 of 1280x2000 pixels may differ" \
         "differing pixels: $diff_pixels"
 done
 
