@@ -195,9 +195,9 @@ void frmConvert::Form_Load() {
 void frmConvert::LoadDeliveryFiles() {
     lstDeliveryFiles->clear();
     DeliveryChoice choice;
+    const QString work = programFolder_.workFolder();
+    QStringList assets;
     try {
-        const QString work = programFolder_.workFolder();
-        QStringList assets;
         RecurseFiles(work, work, assets);
         const QDir folder(work);
         choice = DetectDeliveryFiles(
@@ -219,16 +219,14 @@ void frmConvert::LoadDeliveryFiles() {
             lstDeliveryFiles);
         none->setFlags(Qt::ItemIsEnabled);
     }
-    LoadReferenceReport();
+    LoadReferenceReport(assets);
 }
 
-void frmConvert::LoadReferenceReport() {
+void frmConvert::LoadReferenceReport(const QStringList& assets) {
     lstReferences->clear();
     QList<ReferenceProblem> problems;
     try {
         const QString work = programFolder_.workFolder();
-        QStringList assets;
-        RecurseFiles(work, work, assets);
         const QDir folder(work);
         const SitePages pages =
             FindSitePages(assets, folder.relativeFilePath(frontPage_),

@@ -28,8 +28,9 @@ public:
     // Fills the delivery list: the detected files ticked, other possible ones unticked.
     void LoadDeliveryFiles();
     QStringList chosenDeliveryFiles() const;
-    // Fills the report of the pages' references that need a look, under its count.
-    void LoadReferenceReport();
+    // Fills the report of the pages' references that need a look, under its count; assets: the
+    // working folder's files.
+    void LoadReferenceReport(const QStringList& assets);
 
     PluginDetails details() const;
     bool isBusy() const { return busy_; }

@@ -87,24 +87,6 @@ mode_t currentUmask() {
 
 } // namespace
 
-void appendUtf8(QByteArray& out, char32_t cp) {
-    if (cp < 0x80) {
-        out += char(cp);
-    } else if (cp < 0x800) {
-        out += char(0xC0 | (cp >> 6));
-        out += char(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += char(0xE0 | (cp >> 12));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    } else {
-        out += char(0xF0 | (cp >> 18));
-        out += char(0x80 | ((cp >> 12) & 0x3F));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    }
-}
-
 // Both directions write into a buffer sized for the longest result and cut it to length: most
 // text is ASCII, and appending it a character at a time costs more than the decoding.
 QString decodeUtf8Lossless(const QByteArray& bytes) {
@@ -163,6 +145,11 @@ char* putUtf8(char* out, char32_t cp) {
 }
 
 } // namespace
+
+void appendUtf8(QByteArray& out, char32_t cp) {
+    char bytes[4];
+    out.append(bytes, putUtf8(bytes, cp) - bytes);
+}
 
 QByteArray encodeUtf8Lossless(const QString& text) {
     const char16_t* u = reinterpret_cast<const char16_t*>(text.utf16());
