@@ -157,6 +157,8 @@ OSTREL_PLUGIN_NAME_9F3C2A;
 
 	$ostrel['store'] = ( require __DIR__ . '/modules/store.php' )( $ostrel );
 	$ostrel['links'] = ( require __DIR__ . '/modules/delivery_links.php' )( $ostrel, $ostrel['store'] );
+	// Whether this host's web server really refuses the product's files.
+	$ostrel['protection'] = ( require __DIR__ . '/modules/protection_check.php' )( $ostrel, $ostrel['store'] );
 
 	add_action(
 		'init',

@@ -22,6 +22,7 @@ defined( 'WP_UNINSTALL_PLUGIN' ) || exit;
 			'lifetime_option',
 			'counts_option',
 			'problems_option',
+			'protection_option',
 			'welcome_option',
 			'pages_option',
 			'pages_lock',

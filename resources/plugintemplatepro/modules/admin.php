@@ -81,6 +81,7 @@ return static function ( array $ostrel ) {
 			<h1><?php echo esc_html( $ostrel['name'] ); ?></h1>
 			<?php settings_errors(); ?>
 			<?php $public_notice(); ?>
+			<?php $ostrel['protection']->report(); ?>
 			<?php if ( 'address' === $done ) : ?>
 				<div class="notice notice-success"><p><?php esc_html_e( 'The download page has a new address; the old one no longer works. Give the new address to your payment provider as the return ("thank you") address now, or buyers will not reach their download.', '#prefix#' ); ?></p></div>
 			<?php elseif ( 'links' === $done ) : ?>

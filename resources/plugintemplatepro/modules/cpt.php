@@ -123,6 +123,8 @@ return ( static function ( $id ) {
 		'lifetime_option' => $option . 'link_lifetime',
 		'counts_option'   => $option . 'downloads',
 		'problems_option' => $option . 'store_problems',
+		// What the last check of the server's protection found, and when it ran.
+		'protection_option' => $option . 'protection',
 		// Set on activation, until the notice leading to the plugin's page has been shown.
 		'welcome_option'  => $option . 'welcome',
 		// The other pages' posts, and the lock held while they are made.
@@ -225,6 +227,16 @@ return ( static function ( $id ) {
 			}
 			$url = $id && get_post_type( $id ) === $post_type ? get_permalink( $id ) : '';
 			return is_string( $url ) ? $url : '';
+		},
+
+		// Who owns the plugin's pages, settings and addresses: the site's administrators, or on
+		// a network the plugin is active on as a whole, the network's administrators alone.
+		'owner_cap'          => static function () {
+			if ( ! is_multisite() ) {
+				return 'manage_options';
+			}
+			$network = (array) get_site_option( 'active_sitewide_plugins', array() );
+			return isset( $network[ plugin_basename( dirname( __DIR__ ) . '/plugin.php' ) ] ) ? 'manage_network_options' : 'manage_options';
 		},
 
 		// Runs the callback for this site, or on a network for each of its sites in turn.
