@@ -9,6 +9,10 @@ defined( 'WP_UNINSTALL_PLUGIN' ) || exit;
 
 	// One store for the whole network.
 	( require __DIR__ . '/modules/store.php' )( $ostrel )->delete();
+	// What the check of the store's protection found is the network's too.
+	if ( is_multisite() ) {
+		delete_site_option( $ostrel['protection_option'] );
+	}
 
 	$clean_site = static function () use ( $ostrel ) {
 		global $wpdb;

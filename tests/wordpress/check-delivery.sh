@@ -53,6 +53,10 @@ expect_none "no address under the plugin or the store serves the guide, the down
     "${leaks[@]}"
 status=$(fetch "$store_url/files/$product" /dev/null)
 check "Apache refuses the store's files (403)" [ "$status" = 403 ]
+fetch "$menu_url" "$admin" -b "$jar" >/dev/null
+said=$(php "$here/html-tool.php" xpath "$admin" '//div[contains(@class,"ostrel-protection")]')
+[[ $said == *"Your web server refuses requests for your product's files"* ]]
+verdict "the plugin's self-test says Apache refuses the product's files" "got: $said"
 status=$(fetch "$site/wp-content/uploads/" "$work/uploads-listing")
 [ "$status" = 200 ] && lacks "$work/uploads-listing" "$(basename "$store_a")"
 verdict "the uploads folder's listing names no store" "status $status"

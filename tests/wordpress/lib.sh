@@ -26,7 +26,8 @@ check() {
     if "$@"; then pass "$what"; else fail "$what"; fi
 }
 
-# verdict WHAT [DETAIL]...: passes when the command just before succeeded.
+# verdict WHAT [DETAIL]...: passes when the command just before succeeded. A command
+# substitution in the details would set $? itself: work details out before that command.
 verdict() {
     local status=$?
     if [ "$status" -eq 0 ]; then pass "$1"; else fail "$@"; fi

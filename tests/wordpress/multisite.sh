@@ -44,8 +44,9 @@ HTACCESS
     write_apache_config "$work/apache-network" "$ms_dir" "$ms_port"
     start_web_server "$work/apache-network" "$ms_site" ||
         { show_log "Apache" "$work/apache-network/error.log"; abort "Apache serves the network on $ms_site"; }
-    local status
+    local status home
     status=$(fetch "$ms_site/" "$work/network-home.html")
+    home=$(head -c 300 "$work/network-home.html")
     [ "$status" = 200 ]
-    verdict "a sub-directory network answers on $ms_site" "got $status: $(head -c 300 "$work/network-home.html")"
+    verdict "a sub-directory network answers on $ms_site" "got $status: $home"
 }

@@ -74,6 +74,8 @@ start_site
 . "$here/check-guidance.sh"
 # shellcheck source=check-multisite.sh
 . "$here/check-multisite.sh"
+# shellcheck source=check-nginx.sh
+. "$here/check-nginx.sh"
 
 if [ "$failed" -ne 0 ]; then
     show_log "Apache" "$work/apache/error.log"

@@ -29,6 +29,9 @@
 //   uninstall PLUGIN_FILE            deactivates and deletes the plugin
 //   leftovers TEXT POST_TYPE [ID]…   prints options named with TEXT (or whose value mentions
 //                                    POST_TYPE), and posts of POST_TYPE or with the IDs
+//   protection PLUGIN_FILE           prints what the plugin's last protection check found:
+//                                    status, server, store (1 when served) and files, one
+//                                    "key<TAB>value" a line
 if ( $argc < 4 ) {
 	fwrite( STDERR, "usage: php wp-helper.php SITE_DIR HOST:PORT COMMAND [ARGUMENTS]\n" );
 	exit( 2 );
@@ -278,6 +281,16 @@ switch ( $command ) {
 		$meta = $wpdb->get_col( "SELECT meta_id FROM {$wpdb->postmeta} WHERE post_id IN ($in)" );
 		foreach ( $meta as $id ) {
 			echo "postmeta\t", $id, "\n";
+		}
+		break;
+
+	case 'protection':
+		$keys   = plugin_keys( $args[0] );
+		$result = is_multisite() ? get_site_option( $keys['protection_option'] ) : get_option( $keys['protection_option'] );
+		foreach ( array( 'status', 'server', 'store', 'files' ) as $key ) {
+			$value = is_array( $result ) && isset( $result[ $key ] ) ? $result[ $key ] : '';
+			$value = is_array( $value ) ? implode( ' | ', $value ) : ( is_bool( $value ) ? (int) $value : $value );
+			echo $key, "\t", $value, "\n";
 		}
 		break;
 
