@@ -2,6 +2,7 @@
 
 #include "Archiver.h"
 #include "DeliveryFiles.h"
+#include "DenyRules.h"
 #include "FolderIndexes.h"
 #include "PageConversion.h"
 #include "StagingFolder.h"
@@ -165,4 +166,7 @@ void PluginBuilder::writeDeliveryLists(const BuildRequest& request, const QStrin
                                               "relative to modules/template."),
                                {downloadCopy}),
                    modules + QStringLiteral("private_pages.php"));
+    // Refused by the web server from the moment the plugin is unpacked, before it ever runs.
+    WriteDenyRules(plugin + QLatin1Char('/') + kPageFolder,
+                   request.deliveryFiles + QStringList{downloadCopy});
 }

@@ -18,6 +18,7 @@ const QList<TemplateFile>& PersonalisedTemplateFiles() {
         {QStringLiteral("modules/admin.php"), false, false},
         {QStringLiteral("modules/store.php"), false, false},
         {QStringLiteral("modules/delivery_links.php"), false, false},
+        {QStringLiteral("modules/protection_check.php"), false, false},
         {QStringLiteral("uninstall.php"), false, false},
         {QStringLiteral("readme.txt"), false, true},
     };

@@ -42,11 +42,18 @@ product_addresses=("$plugin_url/modules/template/$product" "$plugin_url/modules/
 listings=("$plugin_url/" "$plugin_url/modules/" "$plugin_url/modules/template/"
     "$plugin_url/modules/template/files/" "$site/wp-content/uploads/" "$(dirname "$store_url")/"
     "$store_url/" "$store_url/files/" "$store_url/pages/")
-contributor_jar=$work/contributor-cookies
-wp add-user writer "$password" contributor && login writer "$password" "$contributor_jar" ||
-    abort "a Contributor logs in"
+# Every role a site gives its users, logged in as the user named after it, with the visitor
+# (no cookies) and the site owner: ROLE:COOKIE_JAR.
 : >"$work/nobody"
-mapfile -t leaks < <(for who in visitor:"$work/nobody" contributor:"$contributor_jar" administrator:"$jar"; do
+everyone=(visitor:"$work/nobody")
+for role in subscriber contributor author editor; do
+    wp add-user "$role" "$password" "$role" && login "$role" "$password" "$work/$role-cookies" ||
+        abort "a user with the role $role logs in"
+    everyone+=("$role:$work/$role-cookies")
+done
+everyone+=(administrator:"$jar")
+contributor_jar=$work/contributor-cookies
+mapfile -t leaks < <(for who in "${everyone[@]}"; do
     served_product "${who%%:*}" "${who#*:}" "${product_addresses[@]}" "${listings[@]}"
 done)
 expect_none "no address under the plugin or the store serves the guide, the download page's copy or a listing naming them, for any role" \
@@ -80,11 +87,12 @@ expect_none "the download has its type, an attachment name, its length, nosniff 
 
 # range_check WHAT RANGE STATUS CONTENT_RANGE FIRST_BYTE LENGTH
 range_check() {
-    local status
+    local status got
     status=$(fetch "$link" "$work/slice" -D "$work/slice.headers" -r "$2")
+    got="status $status, $(grep -i '^content-range' "$work/slice.headers")"
     [ "$status" = "$3" ] && grep -qi "^content-range: $4" "$work/slice.headers" &&
         { [ "$3" = 416 ] || tail -c +"$(($5 + 1))" "$sample/$product" | head -c "$6" | cmp -s - "$work/slice"; }
-    verdict "$1" "status $status, $(grep -i '^content-range' "$work/slice.headers")"
+    verdict "$1" "$got"
 }
 range_check "a Range request gives the exact slice (206)" 100-1099 206 "bytes 100-1099/$size" 100 1000
 range_check "a suffix Range gives the file's end (206)" -500 206 "bytes $((size - 500))-$((size - 1))/$size" \
@@ -96,10 +104,12 @@ range_check "a Range beyond the end is refused (416)" "$size-" 416 "bytes \\*/$s
 refused() {
     local status
     status=$(fetch "$2" "$work/refused")
+    local got
+    got="status $status, $(grep -o '<h1>[^<]*' "$work/refused")"
     [ "$status" = 403 ] && contains "$work/refused" "open your download page again" &&
         contains "$work/refused" "${3:-This download link is no longer valid}" &&
         lacks "$work/refused" "balcony-herb-garden" && lacks "$work/refused" "$(basename "$store_a")"
-    verdict "$1" "status $status, $(grep -o '<h1>[^<]*' "$work/refused")"
+    verdict "$1" "$got"
 }
 tampered=${link%?}$([ "${link: -1}" = 0 ] && echo 1 || echo 0)
 refused "a tampered link is refused as not valid, with a page that says to open the download page again" "$tampered"
@@ -188,9 +198,9 @@ big_link=$(grep -oE "$site/\\?$arg_b=[0-9a-f]{16}\\.[0-9]+\\.[0-9a-f]{64}\">The 
     "$work/download-big.html" | head -n 1)
 big_link=${big_link%%\"*}
 status=$(fetch "$big_link" "$work/big" --max-time 600)
+got="status $status, $(stat -c %s "$work/big" 2>/dev/null) of $(stat -c %s "$product_b/$big") bytes"
 [ "$status" = 200 ] && cmp -s "$work/big" "$product_b/$big"
-verdict "a 200 MB delivery file downloads whole with PHP's memory limit at $php_memory_limit" \
-    "status $status, $(stat -c %s "$work/big" 2>/dev/null) of $(stat -c %s "$product_b/$big") bytes"
+verdict "a 200 MB delivery file downloads whole with PHP's memory limit at $php_memory_limit" "$got"
 rm -f "$work/big" "$product_b/$big"
 
 ### Nobody finds the download page without its address
@@ -202,6 +212,7 @@ sales_id=$(field sales_id <"${keys[$id_a]}")
 home_p=$(php -r 'echo rawurlencode($argv[1]);' "$site/?p=$download_id")
 encoded_download=$(php -r 'echo rawurlencode($argv[1]);' "$download_url")
 probes=("/?p=$download_id" "/?p=$download_id&post_type=$post_type_a" "/?page_id=$download_id"
+    "/?p=$download_id&preview=true" "/?p=$download_id&post_type=$post_type_a&preview=true"
     "/?p=$download_id&feed=rss2" "/?p=$download_id&embed=true" "/?post_type=$post_type_a"
     "/?post_type=$post_type_a&feed=rss2" "/?s=Balcony" "/?s=download" "/feed/" "/comments/feed/"
     "/wp-sitemap.xml" "/wp-sitemap-posts-$post_type_a-1.xml" "/wp-json/wp/v2/search?search=Balcony"
@@ -214,27 +225,108 @@ names_download_page() {
     grep -qF -e "$secret" -e "Thank you for your order" -e "– download" -e '\u2013 download' \
         -e '&#8211; download' "$@"
 }
+# xmlrpc LOGIN METHOD [PARAMETER_XML]: the answer to an XML-RPC call made as LOGIN.
+xmlrpc() {
+    curl -sS --max-time 60 "$site/xmlrpc.php" -H 'Content-Type: text/xml' --data-binary \
+        "<?xml version=\"1.0\"?><methodCall><methodName>$2</methodName><params><param><value><int>1</int></value></param><param><value><string>$1</string></value></param><param><value><string>$password</string></value></param>${3:-}</params></methodCall>"
+}
+xml_int() { echo "<param><value><int>$1</int></value></param>"; }
+xml_struct() { # NAME VALUE
+    echo "<param><value><struct><member><name>$1</name><value><string>$2</string></value></member></struct></value></param>"
+}
+# A Query Loop over the plugin's post type, with linked titles.
+query_loop="<!-- wp:query {\"queryId\":1,\"query\":{\"perPage\":50,\"pages\":0,\"offset\":0,\"postType\":\"$post_type_a\",\"order\":\"desc\",\"orderBy\":\"date\",\"inherit\":false}} -->
+<div class=\"wp-block-query\"><!-- wp:post-template --><!-- wp:post-title {\"isLink\":true} /--><!-- /wp:post-template --></div>
+<!-- /wp:query -->"
+printf '%s' "$query_loop" >"$work/query-loop.html"
+
+# Routes by which a logged-in user might ask for the plugin's pages, or change them:
+# LABEL|PAGE HOLDING THE NONCE|THE NONCE'S FIELD|POST DATA FOR THE DOWNLOAD PAGE|POST DATA THAT
+# FINDS THE SALES PAGE (proves the route answered). {nonce}, {id} and {sales} are filled in. The
+# owner may see the download page's sample permalink and change it: those rows are others' only.
+ajax_routes=(
+    "the link dialog, listing|post-new.php|_ajax_linking_nonce|action=wp-link-ajax page=1 _ajax_linking_nonce={nonce}|action=wp-link-ajax page=1 _ajax_linking_nonce={nonce}"
+    "the link dialog, searching 'download'|post-new.php|_ajax_linking_nonce|action=wp-link-ajax page=1 _ajax_linking_nonce={nonce} search=download|action=wp-link-ajax page=1 _ajax_linking_nonce={nonce} search=Balcony"
+    "the link dialog, searching 'Thank'|post-new.php|_ajax_linking_nonce|action=wp-link-ajax page=1 _ajax_linking_nonce={nonce} search=Thank|"
+    "the sample permalink|post-new.php|samplepermalinknonce|action=sample-permalink post_id={id} new_title=Free samplepermalinknonce={nonce}|action=sample-permalink post_id={sales} samplepermalinknonce={nonce}"
+    "the media library's post finder|upload.php?mode=list|_ajax_nonce|action=find_posts ps=download _ajax_nonce={nonce}|action=find_posts ps=Balcony _ajax_nonce={nonce}"
+    "quick edit, renaming|edit.php|_inline_edit|action=inline-save post_ID={id} post_name=free-download post_title=Free post_status=publish screen=edit-post post_view=list _inline_edit={nonce}|"
+    "quick edit, drafting|edit.php|_inline_edit|action=inline-save post_ID={id} post_title=Free post_status=draft screen=edit-post post_view=list _inline_edit={nonce}|"
+)
+xmlrpc_routes=(
+    "wp.getPosts|$(xml_struct post_type "$post_type_a")"
+    "wp.getPost|$(xml_int "$download_id")"
+    "wp.editPost|$(xml_int "$download_id")$(xml_struct post_name free-download)"
+    "wp.editPost|$(xml_int "$download_id")$(xml_struct post_status draft)"
+    "wp.deletePost|$(xml_int "$download_id")"
+)
+# ajax_data TEMPLATE NONCE: curl arguments for a row's post data.
+ajax_data() {
+    local pair
+    for pair in $1; do
+        pair=${pair//\{nonce\}/$2}
+        pair=${pair//\{id\}/$download_id}
+        printf -- '-d\n%s\n' "${pair//\{sales\}/$sales_id}"
+    done
+}
+# probe_routes ROLE COOKIE_JAR: adds to leaks each admin-ajax and XML-RPC route, and each Query
+# Loop, that names the download page to a logged-in user who does not own the plugin (the owner
+# only through the link dialog); on $site, with $download_id, $sales_id and $sales_url.
+probe_routes() {
+    local role=$1 cookies=$2 row label page field data control nonce args status post
+    for row in "${ajax_routes[@]}"; do
+        IFS='|' read -r label page field data control <<<"$row"
+        [ "$role" = administrator ] && [[ $label != "the link dialog"* ]] && continue
+        fetch "$site/wp-admin/$page" "$work/nonce-page.html" -b "$cookies" >/dev/null
+        nonce=$(php "$here/html-tool.php" xpath "$work/nonce-page.html" "//input[@name='$field']/@value" | head -n 1)
+        mapfile -t args < <(ajax_data "$data" "$nonce")
+        status=$(fetch "$site/wp-admin/admin-ajax.php" "$work/probe" -b "$cookies" "${args[@]}")
+        names_download_page "$work/probe" && leaks+=("$role: $label (status $status)")
+        [ -n "$control" ] && [ -n "$nonce" ] || continue
+        mapfile -t args < <(ajax_data "$control" "$nonce")
+        fetch "$site/wp-admin/admin-ajax.php" "$work/probe" -b "$cookies" "${args[@]}" >/dev/null
+        grep -qF -e "$sales_url" -e "${sales_url#"$site"}" -e "Balcony" "$work/probe" ||
+            leaks+=("$role: $label answers, but did not find the sales page either: $(head -c 200 "$work/probe")")
+    done
+    [ "$role" = administrator ] && return # the owner may change the pages
+    for row in "${xmlrpc_routes[@]}"; do
+        xmlrpc "$role" "${row%%|*}" "${row#*|}" >"$work/probe"
+        names_download_page "$work/probe" && leaks+=("$role: XML-RPC ${row%%|*}")
+    done
+    # A Query Loop on the plugin's post type: in a preview of the user's draft, and published
+    # by those who may publish.
+    status=draft
+    [ "$role" = subscriber ] || [ "$role" = contributor ] || status=publish
+    post=$(wp add-post "$role" "$status" "$work/query-loop.html")
+    if [ "$status" = publish ]; then
+        fetch "$site/?p=$post" "$work/probe" -L >/dev/null
+    else
+        fetch "$site/?p=$post&preview=true" "$work/probe" -b "$cookies" >/dev/null
+    fi
+    names_download_page "$work/probe" && leaks+=("$role: a Query Loop in a $status post")
+    contains "$work/probe" "$sales_url" || [ "$role" = subscriber ] ||
+        leaks+=("$role: the Query Loop in a $status post did not list the sales page either")
+}
 leaks=()
-for who in visitor:"$work/nobody" contributor:"$contributor_jar" administrator:"$jar"; do
+for who in "${everyone[@]}"; do
+    role=${who%%:*} cookies=${who#*:}
     for probe in "${probes[@]}"; do
-        status=$(fetch "$site$probe" "$work/probe" -D "$work/probe-headers" -b "${who#*:}")
-        names_download_page "$work/probe" "$work/probe-headers" && leaks+=("${who%%:*}: $probe (status $status)")
+        status=$(fetch "$site$probe" "$work/probe" -D "$work/probe-headers" -b "$cookies")
+        names_download_page "$work/probe" "$work/probe-headers" && leaks+=("$role: $probe (status $status)")
     done
-    [ "${who%%:*}" = visitor ] && continue
-    fetch "$site/wp-admin/post-new.php" "$work/editor.html" -b "${who#*:}" >/dev/null
-    nonce=$(php "$here/html-tool.php" xpath "$work/editor.html" '//input[@name="_ajax_linking_nonce"]/@value')
-    for search in "" Balcony download Thank; do
-        status=$(fetch "$site/wp-admin/admin-ajax.php" "$work/links.json" -b "${who#*:}" \
-            -d action=wp-link-ajax -d page=1 -d "_ajax_linking_nonce=$nonce" --data-urlencode "search=$search")
-        php -r 'foreach (json_decode(file_get_contents($argv[1]), true) ?: [] as $r) echo $r["permalink"], " ", $r["title"], "\n";' \
-            "$work/links.json" >"$work/links.txt"
-        names_download_page "$work/links.txt" && leaks+=("${who%%:*}: the link dialog, search '$search'")
-        [ "$search" = Balcony ] && ! contains "$work/links.txt" "$sales_url" &&
-            leaks+=("${who%%:*}: the link dialog works, but did not find the sales page (status $status, nonce '$nonce')")
-    done
+    [ "$role" = visitor ] || probe_routes "$role" "$cookies"
+    status=$(fetch "$sales_url" "$work/probe" -b "$cookies")
+    [ "$status" = 200 ] && contains "$work/probe" "$(cat "$work/front-a")" ||
+        leaks+=("$role: the sales page itself answers $status, without the buy button")
 done
-expect_none "oEmbed, the link dialog, shortlinks, numbers, sitemaps, search, REST and feeds never name the download page, for any role" \
+expect_none "oEmbed, the link dialog, sample permalinks, quick edit, XML-RPC, Query Loops, shortlinks, numbers, sitemaps, search, REST and feeds never name the download page, for any role, and the sales page works for all" \
     "${leaks[@]}"
+wp keys "$file_a" >"$work/keys-after-roles"
+status=$(fetch "$download_url" "$work/probe")
+[ "$(field download_name <"$work/keys-after-roles")" = "$secret" ] && [ "$status" = 200 ] &&
+    contains "$work/probe" "Thank you for your order" && [ "$(fetch "$site/$id_a/free-download/" /dev/null)" = 404 ]
+verdict "no role but the owner renamed, drafted or trashed the download page: it answers at its address only" \
+    "status $status"
 fetch "$sales_url" /dev/null -D "$work/sales-headers" >/dev/null
 lacks "$work/sales-headers" shortlink && lacks "$work/moved.html" shortlink
 verdict "the plugin's pages send no shortlink"

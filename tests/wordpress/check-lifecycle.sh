@@ -6,14 +6,18 @@
 upload_again() {
     wp install-plugin "${zip[$id_a]}" overwrite >/dev/null &&
         fetch "$plugins_url/$id_a/modules/template/$product" /dev/null
+    local status=$?
+    sleep 3 # Apache's PHP looks for changed files every 2 seconds
+    return $status
 }
 
 ### A newer version uploaded over this one
 
 status=$(upload_again)
 verdict "WordPress's installer puts a newer version over the active plugin"
-[ ! -e "$template_a/$product" ] && [ "$status" = 404 ] && cmp -s "$store_a/files/$product" "$sample/$product"
-verdict "the upload itself moves the guide back into the store: its plugin address is gone at once" \
+[ ! -e "$template_a/$product" ] && { [ "$status" = 403 ] || [ "$status" = 404 ]; } &&
+    cmp -s "$store_a/files/$product" "$sample/$product"
+verdict "the upload itself moves the guide back into the store: its plugin address is refused at once" \
     "status $status"
 
 chmod 555 "$(dirname "$store_a/files/$product")"
@@ -35,25 +39,66 @@ fetch "$site/wp-admin/" "$work/dashboard.html" -b "$jar" >/dev/null
     [ -z "$(wp get-option "$(field problems_option <"${keys[$id_a]}")")" ]
 verdict "once the store can take it, the next request moves it, the notice goes and so does the stored problem"
 
-### Version 1.1: a changed guide, and a new file listed before it
+### Version 1.1 over 1.0, active or not: a changed guide and a new file listed before it, and
+### once the guide renamed
 
-# A link handed out by 1.0 names its file, not its place in the list: it keeps working and
-# delivers 1.1's bytes.
 v11=$work/sample-1.1
 cp -r "$sample" "$v11"
 printf '%s' ' and a second edition' >>"$v11/$product"
 printf '%s' '%PDF bonus' >"$v11/files/aaa-bonus.pdf"
-fetch "$download_url" "$work/before-1.1.html" >/dev/null
-old_link=$(links_in "$work/before-1.1.html" | head -n 1)
-build "$v11" "$work/out-1.1" "$id_a" "$name_a" "$uri_a" "$description_a" 1.1 "$author_a" "$author_uri_a" \
-    --deliver files/aaa-bonus.pdf --deliver "$product" >"$work/build-1.1.out" 2>/dev/null &&
-    wp install-plugin "$(tail -n 1 "$work/build-1.1.out")" overwrite >/dev/null
-status=$(fetch "$old_link" "$work/got")
-[ -n "$old_link" ] && [ "$status" = 200 ] && cmp -s "$work/got" "$v11/$product"
-verdict "after 1.1 goes over 1.0, a link 1.0 handed out gives 1.1's guide" "status $status for '$old_link'"
-upload_again >/dev/null # back to 1.0 for what follows
-[ ! -e "$store_a/files/files/aaa-bonus.pdf" ] && cmp -s "$store_a/files/$product" "$sample/$product"
-verdict "back at 1.0, the store holds 1.0's files only: 1.1's bonus is gone, 1.0's guide is back"
+renamed=files/balcony-herb-garden-2nd-edition.pdf
+v11r=$work/sample-1.1-renamed
+cp -r "$v11" "$v11r"
+mv "$v11r/$product" "$v11r/$renamed"
+sed -i "s|$product|$renamed|g" "$v11r/download.html"
+# The files of the store, one path a line, sorted.
+stored_files() { (cd "$store_a/files" && find . -type f ! -name index.php ! -name .htaccess ! -name web.config | sed 's|^\./||' | sort); }
+# LABEL|SOURCE|ACTIVE OR INACTIVE|WHAT 1.0'S LINK GIVES (a file, or "refused")|DELIVERY FILES...
+versions=(
+    "1.1 over the active 1.0|$v11|active|$v11/$product|files/aaa-bonus.pdf $product"
+    "1.1 over the inactive 1.0|$v11|inactive|$v11/$product|files/aaa-bonus.pdf $product"
+    "1.1 with the guide renamed, over the active 1.0|$v11r|active|refused|files/aaa-bonus.pdf $renamed"
+)
+for n in "${!versions[@]}"; do
+    IFS='|' read -r label source state gives delivered <<<"${versions[$n]}"
+    wrong=()
+    fetch "$download_url" "$work/before-1.1.html" >/dev/null
+    old_link=$(links_in "$work/before-1.1.html" | head -n 1)
+    # shellcheck disable=SC2086 # one delivery file a word
+    build "$source" "$work/out-1.1-$n" "$id_a" "$name_a" "$uri_a" "$description_a" 1.1 "$author_a" "$author_uri_a" \
+        $(printf -- '--deliver %s ' $delivered) >"$work/build-1.1.out" 2>/dev/null || wrong+=("the build failed")
+    [ "$state" = inactive ] && wp deactivate "$file_a"
+    wp install-plugin "$(tail -n 1 "$work/build-1.1.out")" overwrite >/dev/null || wrong+=("the upload failed")
+    for path in $delivered; do
+        status=$(fetch "$plugins_url/$id_a/modules/template/$path" "$work/probe")
+        cmp -s "$work/probe" "$source/$path" && wrong+=("right after the upload, $path was public (status $status)")
+    done
+    sleep 3 # Apache's PHP looks for changed files every 2 seconds
+    [ "$state" = inactive ] && wp activate "$file_a"
+    fetch "$site/" /dev/null >/dev/null
+    [ "$(stored_files)" = "$(tr ' ' '\n' <<<"$delivered" | sort)" ] ||
+        wrong+=("the store holds $(stored_files | tr '\n' ' ')")
+    if [ "$gives" = refused ]; then
+        status=$(fetch "$old_link" "$work/got")
+        [ "$status" = 403 ] && contains "$work/got" "no longer valid" || wrong+=("1.0's link to the renamed guide: status $status")
+        fetch "$menu_url" "$admin" -b "$jar" >/dev/null
+        php "$here/html-tool.php" xpath "$admin" '//div[contains(@class,"ostrel-gone-links")]//code' >"$work/gone"
+        [ "$(cat "$work/gone")" = "$product" ] ||
+            wrong+=("the plugin's page names '$(cat "$work/gone")' as linked but gone, not the old guide")
+    else
+        status=$(fetch "$old_link" "$work/got")
+        [ "$status" = 200 ] && cmp -s "$work/got" "$gives" || wrong+=("1.0's link gave status $status and other bytes")
+        fetch "$menu_url" "$admin" -b "$jar" >/dev/null
+        lacks "$admin" ostrel-gone-links || wrong+=("the plugin's page says a linked file is gone")
+    fi
+    expect_none "$label: nothing public meanwhile, the store holds 1.1's files only, 1.0's links as promised" "${wrong[@]}"
+    upload_again >/dev/null # back to 1.0
+done
+got=$(stored_files)
+[ "$got" = "$product" ]
+verdict "back at 1.0, the store holds 1.0's files only: 1.1's bonus is gone, 1.0's guide is back" "$got"
+cmp -s "$store_a/files/$product" "$sample/$product"
+verdict "and 1.0's guide has 1.0's bytes"
 
 ### Deactivating and reactivating
 

@@ -37,23 +37,26 @@ fetch "$ms_site/second/wp-login.php" /dev/null -c "$ms_jar" >/dev/null
     --data-urlencode "log=siteadmin" --data-urlencode "pwd=$password" -d testcookie=1 \
     --data-urlencode "redirect_to=$ms_site/second/wp-admin/")" = 302 ] ||
     abort "the second site's administrator logs in"
-ms_menu_url="$ms_site/second/wp-admin/admin.php?page=$(field menu_slug <"$work/ms-keys-second-")"
-status=$(fetch "$ms_menu_url" "$work/ms-admin.html" -b "$ms_jar")
-[ "$status" = 200 ] && lacks "$work/ms-admin.html" "This page is missing"
-verdict "the second site's administrator gets the plugin's page with both pages in place" "status $status"
+ms_keys=$work/ms-keys-second-
+ms_menu_url="$ms_site/second/wp-admin/admin.php?page=$(field menu_slug <"$ms_keys")"
 
-# On a network only its administrators may post unfiltered HTML: a site's administrator's buy
-# button loses its script, and the plugin's page says so.
-ms_front=$(field front_option <"$work/ms-keys-second-")
-ms_button='<script src="https://pay.example/button.js"></script><div data-pay="x" aria-label="Pay"></div>'
-status=$(site="$ms_site/second" post_form "$work/ms-admin.html" options.php "$ms_jar" \
-    "$ms_front=$ms_button" "$(field back_option <"$work/ms-keys-second-")=")
-[ "$(ms /second/ get-option "$ms_front")" = '<div data-pay="x" aria-label="Pay"></div>' ]
-verdict "a site administrator's buy button loses its script on a network" "status $status"
-fetch "$ms_menu_url&settings-updated=true" "$work/ms-admin.html" -b "$ms_jar" >/dev/null
-said=$(php "$here/html-tool.php" xpath "$work/ms-admin.html" '//div[contains(@class,"settings-error")]/p')
-[[ $said == *"scripts were removed"* ]]
-verdict "the plugin's page tells the site administrator the script was removed" "got: $said"
+# Network-active, the plugin belongs to the network's administrators: a site's administrator
+# gets neither its page nor the download page's address by any route.
+status=$(fetch "$ms_menu_url" "$work/ms-admin.html" -b "$ms_jar")
+[ "$status" = 403 ] && ! names_download_page "$work/ms-admin.html"
+verdict "a site's administrator does not get the plugin's page of a network-active plugin" "status $status"
+fetch "$ms_site/second/wp-admin/" "$work/ms-dashboard.html" -b "$ms_jar" >/dev/null
+check "nor a menu entry for it" lacks "$work/ms-dashboard.html" "page=$(field menu_slug <"$ms_keys")"
+leaks=()
+site=$ms_site/second site_dir=$ms_dir port=$ms_port WP_PATH=/second/ \
+    download_id=$(field download_id <"$ms_keys") sales_id=$(field sales_id <"$ms_keys") \
+    sales_url=$(field sales_url <"$ms_keys") secret=$(field download_name <"$ms_keys") \
+    probe_routes siteadmin "$ms_jar"
+expect_none "no admin-ajax or XML-RPC route nor Query Loop names a site's download page to its administrator" \
+    "${leaks[@]}"
+[ "$(ms /second/ keys "$ms_file" | field download_name)" = "$(field download_name <"$ms_keys")" ] &&
+    [ "$(fetch "$(field download_url <"$ms_keys")" /dev/null)" = 200 ]
+verdict "the site's download page keeps its address"
 
 # The sites share the plugin's folder, so they share one private store: the guide left the
 # folder once, and every site's download links reach it.
@@ -65,6 +68,69 @@ for path in /second/ /third/; do
     [ "$status" = 200 ] && cmp -s "$work/ms-guide" "$sample/$product"
     verdict "a download link of the site at $path hands out the guide" "status $status for $link"
 done
+
+# Active on one site only, the plugin belongs to that site's administrator, who may not post
+# unfiltered HTML on a network: the buy button's and the download links' HTML are cleaned of
+# whatever could run code or send the buyer elsewhere, when saved and so when served. The text
+# around each stays. HTML|WHAT MUST NOT SURVIVE (case-insensitive, extended regular expression)
+# A javascript: address as a browser reads it, its colon written out or not.
+js='javascript(:|&colon;|&#0*58;?|&#x0*3a;?)'
+hostile_html=(
+    '<img src="logo.png" alt="" onerror="alert(1)">|onerror'
+    "<a href=\"javascript:alert(1)\">Buy</a>|$js"
+    "<a href=\" JaVaScRiPt&colon;alert(1)\">Buy</a>|$js"
+    "<a href=\"java&#x09;script&#58;alert(1)\">Buy</a>|$js|java&#x09;script"
+    '<a href="data:text/html;base64,PHNjcmlwdD5hbGVydCgxKTwvc2NyaXB0Pg==">Buy</a>|data:'
+    "<form action=\"javascript:alert(1)\"><input type=\"submit\" value=\"Buy\"></form>|$js"
+    "<form action=\"https://pay.example/\"><button formaction=\"javascript:alert(1)\">Buy</button></form>|formaction|$js"
+    "<input type=\"image\" src=\"javascript:alert(1)\" alt=\"Buy\">|$js"
+    "<iframe src=\"javascript:alert(1)\"></iframe>|$js"
+    '<iframe srcdoc="&lt;script&gt;alert(1)&lt;/script&gt;"></iframe>|srcdoc|alert'
+    '<svg><script>alert(1)</script></svg>|<svg|alert'
+    '<div style="background-image:url(https://tracker.example/pixel.png)">Buy</div>|url\('
+    '<div style="color:red;background:URL(javascript:alert(1))">Buy</div>|url\(|javascript'
+    '<meta http-equiv="refresh" content="0;url=https://elsewhere.example/">|http-equiv|elsewhere'
+    '<base href="https://elsewhere.example/">|<base|elsewhere'
+    '<a href="https://pay.example/" onclick="steal()" onmouseover="steal()">Buy</a>|onclick|onmouseover|steal'
+)
+ms / network-deactivate "$ms_file" && ms /second/ activate "$ms_file"
+verdict "the plugin activates on the second site alone"
+ms_front=$(field front_option <"$ms_keys")
+ms_back=$(field back_option <"$ms_keys")
+status=$(fetch "$ms_menu_url" "$work/ms-admin.html" -b "$ms_jar")
+[ "$status" = 200 ] && lacks "$work/ms-admin.html" "This page is missing"
+verdict "the site's administrator gets the plugin's page with both pages in place" "status $status"
+# region FILE N: what a page holds between the row's markers.
+region() { sed -n "/BEGIN-$2-/,/-END-$2/p" "$1"; }
+survived=()
+for n in "${!hostile_html[@]}"; do
+    IFS='|' read -r html forbidden <<<"${hostile_html[$n]}"
+    pasted="BEGIN-$n- $html -END-$n"
+    fetch "$ms_menu_url" "$work/ms-admin.html" -b "$ms_jar" >/dev/null
+    site="$ms_site/second" post_form "$work/ms-admin.html" options.php "$ms_jar" \
+        "$ms_front=$pasted" "$ms_back=$pasted" >/dev/null
+    fetch "$(field sales_url <"$ms_keys")" "$work/ms-sales.html" >/dev/null
+    fetch "$(field download_url <"$ms_keys")" "$work/ms-download.html" >/dev/null
+    for where in "saved buy button:$(ms /second/ get-option "$ms_front")" \
+        "saved download links:$(ms /second/ get-option "$ms_back")" \
+        "sales page:$(region "$work/ms-sales.html" "$n")" "download page:$(region "$work/ms-download.html" "$n")"; do
+        kept=${where#*:}
+        [[ $kept == *"BEGIN-$n-"*"-END-$n"* ]] || { survived+=("row $n, ${where%%:*}: the text around it is gone"); continue; }
+        grep -qiE -- "$forbidden" <<<"$kept" && survived+=("row $n, ${where%%:*}: $kept")
+    done
+done
+expect_none "hostile HTML a site administrator pastes survives neither saving nor serving" "${survived[@]}"
+ms_button='<script src="https://pay.example/button.js"></script><div data-pay="x" aria-label="Pay"></div>'
+fetch "$ms_menu_url" "$work/ms-admin.html" -b "$ms_jar" >/dev/null
+status=$(site="$ms_site/second" post_form "$work/ms-admin.html" options.php "$ms_jar" \
+    "$ms_front=$ms_button" "$ms_back=")
+[ "$(ms /second/ get-option "$ms_front")" = '<div data-pay="x" aria-label="Pay"></div>' ]
+verdict "a site administrator's buy button loses its script and keeps its data- and aria- attributes" "status $status"
+fetch "$ms_menu_url&settings-updated=true" "$work/ms-admin.html" -b "$ms_jar" >/dev/null
+said=$(php "$here/html-tool.php" xpath "$work/ms-admin.html" '//div[contains(@class,"settings-error")]/p')
+[[ $said == *"scripts were removed"* ]]
+verdict "the plugin's page tells the site administrator the script was removed" "got: $said"
+ms /second/ deactivate "$ms_file"
 
 # Uninstalling from the network leaves nothing on any site.
 ms_post_type=$(field post_type <"$work/ms-keys-")

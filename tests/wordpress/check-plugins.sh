@@ -16,6 +16,8 @@ id_b=7Herbs-Extra_Long-20
 name_b='Herb Kit $HOME & {$x} Ω – Deluxe'
 product=files/balcony-herb-garden.pdf
 big=files/big-edition.bin
+# A name Apache's and IIS's rules must quote and escape.
+odd="files/Zoë's \"guide\" (2) [final] & more.pdf"
 
 product_b=$work/product-b
 cp -r "$sample" "$product_b"
@@ -24,6 +26,8 @@ xml_declaration='<?xml version="1.0" encoding="UTF-8"?>'
 { echo "$xml_declaration"; cat "$sample/index.html"; } >"$product_b/index.html"
 # Numbered lines, so a chunk sent twice or left out changes the bytes.
 seq 1 40000000 | head -c 200000000 >"$product_b/$big"
+printf '%s' '%PDF odd' >"$product_b/$odd"
+printf '%s' 'A preview anyone may read' >"$product_b/files/preview.txt"
 
 build() { # PAGES OUTPUT_DIR ID NAME URI DESCRIPTION VERSION AUTHOR AUTHOR_URI [OPTION]...
     "$builder" --pages "$1" --front index.html --download download.html \
@@ -34,7 +38,7 @@ declare -A zip keys
 build "$sample" "$work/out-a" "$id_a" "$name_a" "$uri_a" "$description_a" "$version_a" "$author_a" \
     "$author_uri_a" >"$work/build-a.out" 2>"$work/build-a.err"
 build "$product_b" "$work/out-b" "$id_b" "$name_b" https://example.com/kit "Second kit" 2.0 \
-    "Kit Maker" https://example.com --deliver "$product" --deliver "$big" >"$work/build-b.out" 2>"$work/build-b.err"
+    "Kit Maker" https://example.com --deliver "$product" --deliver "$big" --deliver "$odd" >"$work/build-b.out" 2>"$work/build-b.err"
 zip[$id_a]=$(tail -n 1 "$work/build-a.out")
 zip[$id_b]=$(tail -n 1 "$work/build-b.out")
 [ -f "${zip[$id_a]}" ] && [ -f "${zip[$id_b]}" ] || abort "ostrel-build builds both plugins"
@@ -51,15 +55,17 @@ for id in "$id_a" "$id_b"; do
         php -l "$file" >/dev/null 2>&1 || lint_errors+=("$(php -l "$file" 2>&1 | head -n 3)")
     done < <(find "$work/unpacked-$id" -name '*.php' -print0)
     expect_none "php -l accepts every PHP file of $id" "${lint_errors[@]}"
+    mapfile -t unpersonalised < <(grep -rlE '#(prefix|header|menuname)#' "$work/unpacked-$id")
+    expect_none "no file of $id keeps a placeholder of the template" "${unpersonalised[@]}"
     unlisted=()
     while IFS= read -r -d '' folder; do
         [ -f "$folder/index.php" ] || unlisted+=("${folder#"$work/unpacked-$id/"}")
     done < <(find "$work/unpacked-$id/$id" -type d -print0)
     expect_none "every folder of $id holds an index.php" "${unlisted[@]}"
 done
-check "the second plugin lists the two chosen delivery files" \
-    [ "$(php -r 'define("ABSPATH", "/"); echo implode(" ", require $argv[1]);' \
-        "$work/unpacked-$id_b/$id_b/modules/delivery.php")" = "$product $big" ]
+check "the second plugin lists the three chosen delivery files" \
+    [ "$(php -r 'define("ABSPATH", "/"); echo implode("|", require $argv[1]);' \
+        "$work/unpacked-$id_b/$id_b/modules/delivery.php")" = "$product|$big|$odd" ]
 rm -rf "$work/unpacked-$id_b"
 
 ### Install through WordPress's own installer and activate
@@ -81,6 +87,27 @@ for pair in "Name|$name_a" "PluginURI|$uri_a" "Description|$description_a" "Vers
 done
 expect_none "get_plugin_data() returns the typed name, URI, description, version, author and author URI" \
     "${header_errors[@]}"
+
+# Unpacked and never activated, the plugins already refuse their product files and the download
+# page's copy: the build put the server's deny rules beside them.
+# ADDRESS|FILE WHOSE BYTES IT MUST NOT ANSWER WITH
+url_path() { php -r 'echo implode("/", array_map("rawurlencode", explode("/", $argv[1])));' "$1"; }
+unpacked=("$plugins_url/$id_a/modules/template/$product|$sample/$product"
+    "$plugins_url/$id_a/modules/template/download.html|$sample/download.html"
+    "$plugins_url/$id_b/modules/template/$product|$sample/$product"
+    "$plugins_url/$id_b/modules/template/$(url_path "$odd")|$product_b/$odd")
+served=()
+for row in "${unpacked[@]}"; do
+    status=$(fetch "${row%%|*}" "$work/probe")
+    { [ "$status" = 403 ] || [ "$status" = 404 ]; } && ! cmp -s "$work/probe" "${row#*|}" ||
+        served+=("${row%%|*}: status $status")
+done
+status=$(fetch "$plugins_url/$id_b/modules/template/$big" /dev/null -r 0-99)
+[ "$status" = 403 ] || served+=("$big: status $status")
+expect_none "installed and not yet activated, neither plugin serves a product file or the download page's copy" \
+    "${served[@]}"
+[ "$(fetch "$plugins_url/$id_b/modules/template/files/preview.txt" /dev/null)" = 200 ]
+verdict "while a file beside them that is not delivered is served"
 
 wp activate "$file_a" && wp activate "$file_b"
 verdict "both plugins activate side by side without output or errors"

@@ -7,6 +7,7 @@
 //   add-site SLUG                    adds the network's site SLUG/ and prints its number
 //   add-site-admin LOGIN PASSWORD    adds an administrator of the WP_PATH site only
 //   network-activate PLUGIN_FILE
+//   network-deactivate PLUGIN_FILE
 //   network-uninstall PLUGIN_FILE    deactivates the plugin on the network and deletes it
 //   install-plugin ZIP [overwrite]   installs a plugin archive with WordPress's own installer,
 //                                    over the installed version when asked to
@@ -22,6 +23,7 @@
 //                                    the plugin itself, that expires at EXPIRES (Unix time)
 //   adjacent POST_ID                 prints the numbers of the posts before and after it
 //   add-user LOGIN PASSWORD ROLE
+//   add-post LOGIN STATUS FILE       adds a post by LOGIN with FILE's content and prints its number
 //   deny-cap LOGIN CAPABILITY        takes the capability from the user, whatever the role gives
 //   post-type-label POST_TYPE        prints the post type's plural label
 //   set-tags PLUGIN_FILE FRONT BACK  saves the files FRONT and BACK as the plugin's tag HTML
@@ -134,6 +136,13 @@ switch ( $command ) {
 		}
 		break;
 
+	case 'network-deactivate':
+		deactivate_plugins( $args[0], false, true );
+		if ( is_plugin_active_for_network( $args[0] ) ) {
+			fail( 'still active on the network' );
+		}
+		break;
+
 	case 'network-uninstall':
 		deactivate_plugins( $args[0], false, true );
 		$result = delete_plugins( array( $args[0] ) );
@@ -200,6 +209,23 @@ switch ( $command ) {
 		if ( is_wp_error( $result ) ) {
 			fail( 'adding the user failed: ' . error_text( $result ) );
 		}
+		break;
+
+	case 'add-post':
+		$author = get_user_by( 'login', $args[0] );
+		$result = $author ? wp_insert_post(
+			array(
+				'post_author'  => $author->ID,
+				'post_status'  => $args[1],
+				'post_title'   => 'A post by ' . $args[0],
+				'post_content' => file_get_contents( $args[2] ),
+			),
+			true
+		) : new WP_Error( 'user', "no user $args[0]" );
+		if ( is_wp_error( $result ) ) {
+			fail( 'adding the post failed: ' . error_text( $result ) );
+		}
+		echo $result, "\n";
 		break;
 
 	case 'deny-cap':

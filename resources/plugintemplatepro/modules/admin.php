@@ -24,7 +24,7 @@ return static function ( array $ostrel ) {
 	// Files that should be private but could not be moved out of the plugin's folder.
 	$public_notice = static function () use ( $ostrel ) {
 		$problems = $ostrel['store']->problems();
-		if ( ! $problems || ! current_user_can( 'manage_options' ) ) {
+		if ( ! $problems || ! current_user_can( $ostrel['owner_cap']() ) ) {
 			return;
 		}
 		?>
@@ -49,7 +49,7 @@ return static function ( array $ostrel ) {
 	};
 
 	$render = static function () use ( $ostrel, $action_button, $public_notice ) {
-		if ( ! current_user_can( 'manage_options' ) ) {
+		if ( ! current_user_can( $ostrel['owner_cap']() ) ) {
 			return;
 		}
 		$done  = isset( $_GET['ostrel_done'] ) ? sanitize_key( wp_unslash( $_GET['ostrel_done'] ) ) : '';
@@ -92,6 +92,18 @@ return static function ( array $ostrel ) {
 					<div class="notice notice-warning inline"><p><?php echo esc_html( $field[2] ); ?></p></div>
 				<?php endif; ?>
 			<?php endforeach; ?>
+			<?php $gone = $ostrel['links']->gone_links( (string) get_option( $ostrel['back_option'], '' ) ); ?>
+			<?php if ( $gone ) : ?>
+				<div class="notice notice-warning inline ostrel-gone-links">
+					<p><?php esc_html_e( 'Your download links\' HTML links to files this version of the plugin does not deliver, so buyers who click them get "not found":', '#prefix#' ); ?></p>
+					<ul>
+						<?php foreach ( $gone as $path ) : ?>
+							<li><code><?php echo esc_html( $path ); ?></code></li>
+						<?php endforeach; ?>
+					</ul>
+					<p><?php esc_html_e( 'Link the files listed under "Product files" below instead.', '#prefix#' ); ?></p>
+				</div>
+			<?php endif; ?>
 
 			<h2><?php esc_html_e( 'Addresses', '#prefix#' ); ?></h2>
 			<table class="form-table" role="presentation">
@@ -197,13 +209,13 @@ return static function ( array $ostrel ) {
 		static function () use ( $ostrel, $render ) {
 			// Menu titles are printed as HTML, so the name goes in escaped.
 			$title = esc_html( $ostrel['name'] );
-			add_menu_page( $title, $title, 'manage_options', $ostrel['menu_slug'], $render, 'dashicons-cart' );
+			add_menu_page( $title, $title, $ostrel['owner_cap'](), $ostrel['menu_slug'], $render, 'dashicons-cart' );
 		}
 	);
 
 	// Once after activation, the way to the page where the seller pastes the buy button.
 	$welcome_notice = static function () use ( $ostrel, $page_url ) {
-		if ( ! get_option( $ostrel['welcome_option'] ) || ! current_user_can( 'manage_options' ) ) {
+		if ( ! get_option( $ostrel['welcome_option'] ) || ! current_user_can( $ostrel['owner_cap']() ) ) {
 			return;
 		}
 		delete_option( $ostrel['welcome_option'] );
@@ -240,6 +252,15 @@ return static function ( array $ostrel ) {
 		}
 	);
 
+	// options.php lets anyone with manage_options save a group; on a network this plugin is
+	// active on as a whole, that would be every site's administrator.
+	add_filter(
+		'option_page_capability_' . $ostrel['option_group'],
+		static function () use ( $ostrel ) {
+			return $ostrel['owner_cap']();
+		}
+	);
+
 	add_filter(
 		'plugin_action_links_' . plugin_basename( $ostrel['file'] ),
 		static function ( $links ) use ( $page_url ) {
@@ -269,8 +290,8 @@ return static function ( array $ostrel ) {
 	foreach ( $actions as $name => $run ) {
 		add_action(
 			'admin_post_' . $action( $name ),
-			static function () use ( $action, $name, $run, $page_url ) {
-				if ( ! current_user_can( 'manage_options' ) ) {
+			static function () use ( $ostrel, $action, $name, $run, $page_url ) {
+				if ( ! current_user_can( $ostrel['owner_cap']() ) ) {
 					wp_die( esc_html__( 'Sorry, you are not allowed to do this.', '#prefix#' ), '', array( 'response' => 403 ) );
 				}
 				check_admin_referer( $action( $name ) );

@@ -106,6 +106,16 @@ return ( static function ( $id ) {
 		$wpdb->delete( $wpdb->options, array( 'option_name' => $pages_lock ) );
 	};
 
+	// Who owns the plugin's pages, settings and addresses: the site's administrators, or on a
+	// network the plugin is active on as a whole, the network's administrators alone.
+	$owner_cap = static function () {
+		if ( ! is_multisite() ) {
+			return 'manage_options';
+		}
+		$network = (array) get_site_option( 'active_sitewide_plugins', array() );
+		return isset( $network[ plugin_basename( dirname( __DIR__ ) . '/plugin.php' ) ] ) ? 'manage_network_options' : 'manage_options';
+	};
+
 	return array(
 		'id'              => $id,
 		'slug'            => $slug,
@@ -134,7 +144,18 @@ return ( static function ( $id ) {
 		'download_arg'    => 'ostrel_' . $slug . '_file',
 
 		// Labelled with the plugin's name, which is what the seller calls the product.
-		'register_post_type' => static function ( $name ) use ( $post_type, $slug ) {
+		'register_post_type' => static function ( $name ) use ( $post_type, $slug, $owner_cap ) {
+			// The pages belong to their owner alone: no other role may list, edit, rename, trash
+			// or preview them, by any route, and nobody makes new ones but the plugin.
+			$owner        = $owner_cap();
+			$capabilities = array_fill_keys(
+				array( 'edit_posts', 'edit_others_posts', 'edit_private_posts', 'edit_published_posts', 'publish_posts', 'read_private_posts', 'delete_posts', 'delete_private_posts', 'delete_published_posts', 'delete_others_posts' ),
+				$owner
+			);
+			// WordPress maps editing, reading and deleting one page to these; reading a published
+			// page stays open to all, as the sales page must be.
+			$capabilities['read']         = 'read';
+			$capabilities['create_posts'] = 'do_not_allow';
 			register_post_type(
 				$post_type,
 				array(
@@ -143,6 +164,9 @@ return ( static function ( $id ) {
 						'singular_name' => $name,
 					),
 					'public'              => true,
+					'capability_type'     => $post_type,
+					'capabilities'        => $capabilities,
+					'map_meta_cap'        => true,
 					// The pages are the plugin's output, managed from its menu, and the
 					// download page must not turn up in searches, menus or the REST API.
 					'show_ui'             => false,
@@ -229,15 +253,7 @@ return ( static function ( $id ) {
 			return is_string( $url ) ? $url : '';
 		},
 
-		// Who owns the plugin's pages, settings and addresses: the site's administrators, or on
-		// a network the plugin is active on as a whole, the network's administrators alone.
-		'owner_cap'          => static function () {
-			if ( ! is_multisite() ) {
-				return 'manage_options';
-			}
-			$network = (array) get_site_option( 'active_sitewide_plugins', array() );
-			return isset( $network[ plugin_basename( dirname( __DIR__ ) . '/plugin.php' ) ] ) ? 'manage_network_options' : 'manage_options';
-		},
+		'owner_cap'          => $owner_cap,
 
 		// Runs the callback for this site, or on a network for each of its sites in turn.
 		'for_each_site'      => static function ( callable $callback ) {

@@ -36,7 +36,7 @@ return static function ( array $ostrel ) {
 	add_filter(
 		'ostrel_' . $ostrel['slug'] . '_front_tag',
 		static function ( $html ) use ( $ostrel ) {
-			if ( '' !== trim( (string) $html ) || ! current_user_can( 'manage_options' ) ) {
+			if ( '' !== trim( (string) $html ) || ! current_user_can( $ostrel['owner_cap']() ) ) {
 				return $html;
 			}
 			$link = '<a href="' . esc_url( admin_url( 'admin.php?page=' . $ostrel['menu_slug'] ) ) . '">' . esc_html( $ostrel['name'] ) . '</a>';
@@ -87,18 +87,54 @@ return static function ( array $ostrel ) {
 		2
 	);
 
-	// Lists (?post_type=…, feeds) leave the download page out; only its name finds it.
+	// Every query leaves the download page out, whoever runs it and wherever (lists, feeds, Query
+	// Loop and other blocks, widgets, XML-RPC, admin screens): only the request naming its exact
+	// address finds it.
 	add_action(
 		'pre_get_posts',
 		static function ( $query ) use ( $download_id ) {
 			$id = $download_id();
-			if ( ! $id || is_admin() || ! $query->is_main_query() || '' !== (string) $query->get( 'name' ) ) {
+			if ( ! $id ) {
+				return;
+			}
+			if ( $query->is_main_query() && ! is_admin()
+				&& (string) get_post_field( 'post_name', $id ) === (string) $query->get( 'name' ) ) {
 				return;
 			}
 			$excluded   = array_map( 'intval', (array) $query->get( 'post__not_in' ) );
 			$excluded[] = $id;
 			$query->set( 'post__not_in', $excluded );
 		}
+	);
+
+	// Its address is printed for the owner, and on the download page itself; anywhere else
+	// (sample permalinks, previews, a block listing the post type) it is the home page's.
+	$may_see_download = static function () use ( $ostrel, $download_id ) {
+		return current_user_can( $ostrel['owner_cap']() )
+			|| ( did_action( 'wp' ) && is_singular( $ostrel['post_type'] ) && get_queried_object_id() === $download_id() );
+	};
+	add_filter(
+		'post_type_link',
+		static function ( $link, $post ) use ( $download_id, $may_see_download ) {
+			if ( $post instanceof WP_Post && $post->ID === $download_id() && ! $may_see_download() ) {
+				return home_url( '/' );
+			}
+			return $link;
+		},
+		99,
+		2
+	);
+	// The editor's sample permalink names the page's slug apart from its address.
+	add_filter(
+		'get_sample_permalink',
+		static function ( $permalink, $post_id ) use ( $download_id, $may_see_download ) {
+			if ( (int) $post_id === $download_id() && ! $may_see_download() ) {
+				return array( home_url( '/' ), '' );
+			}
+			return $permalink;
+		},
+		99,
+		2
 	);
 
 	add_filter(

@@ -12,6 +12,9 @@ return static function ( array $ostrel, $store ) {
 		/** @var array */
 		private $ostrel;
 		private $store;
+		/** @var string[]|null The plugin folder's address paths, and this site's host names. */
+		private $bases;
+		private $hosts;
 
 		public function __construct( array $ostrel, $store ) {
 			$this->ostrel = $ostrel;
@@ -87,40 +90,78 @@ return static function ( array $ostrel, $store ) {
 				return $html;
 			}
 			$numbers = array_flip( $files );
-			$bases   = array_unique(
-				array(
-					(string) wp_parse_url( get_bloginfo( 'wpurl' ) . '/wp-content/plugins/' . $this->ostrel['id'] . '/modules/template/', PHP_URL_PATH ),
-					(string) wp_parse_url( plugins_url( 'modules/template/', __DIR__ ), PHP_URL_PATH ),
-				)
-			);
-			$hosts   = array_map( 'strtolower', array( (string) wp_parse_url( home_url(), PHP_URL_HOST ), (string) wp_parse_url( site_url(), PHP_URL_HOST ) ) );
 			$signed  = array();
 			return preg_replace_callback(
 				'/"([^"<>\r\n]*)"|\'([^\'<>\r\n]*)\'/',
-				function ( $match ) use ( $numbers, $bases, $hosts, &$signed ) {
+				function ( $match ) use ( $numbers, &$signed ) {
 					$quote = $match[0][0];
-					$url   = html_entity_decode( '"' === $quote ? $match[1] : $match[2], ENT_QUOTES | ENT_HTML5, 'UTF-8' );
-					$parts = wp_parse_url( trim( $url ) );
-					if ( ! is_array( $parts ) || empty( $parts['path'] )
-						|| ( isset( $parts['host'] ) && ! in_array( strtolower( $parts['host'] ), $hosts, true ) ) ) {
+					$path  = $this->plugin_path( '"' === $quote ? $match[1] : $match[2] );
+					if ( null === $path || ! isset( $numbers[ $path ] ) ) {
 						return $match[0];
 					}
-					$path = rawurldecode( $parts['path'] );
-					// A plain path, as a seller may type it into the download button's HTML.
-					$plain = ! isset( $parts['host'] ) && '/' !== $path[0];
-					foreach ( $plain ? array( '' ) : $bases as $base ) {
-						if ( 0 === strpos( $path, $base ) && isset( $numbers[ substr( $path, strlen( $base ) ) ] ) ) {
-							$number = $numbers[ substr( $path, strlen( $base ) ) ];
-							if ( ! isset( $signed[ $number ] ) ) {
-								$signed[ $number ] = esc_url( $this->url( $number ) );
-							}
-							return $quote . $signed[ $number ] . $quote;
-						}
+					$number = $numbers[ $path ];
+					if ( ! isset( $signed[ $number ] ) ) {
+						$signed[ $number ] = esc_url( $this->url( $number ) );
 					}
-					return $match[0];
+					return $quote . $signed[ $number ] . $quote;
 				},
 				$html
 			);
+		}
+
+		/**
+		 * Files of the plugin's folder the HTML links to that are neither delivered nor there: a
+		 * product file an earlier version delivered, say, whose link would now answer "not found".
+		 *
+		 * @return string[] Their paths, relative to modules/template.
+		 */
+		public function gone_links( $html ) {
+			preg_match_all( '/\b(?:href|src|action|formaction)\s*=\s*(?:"([^"]*)"|\'([^\']*)\'|([^\s"\'>]+))/i', (string) $html, $matches, PREG_SET_ORDER );
+			$files = $this->store->files();
+			$gone  = array();
+			foreach ( $matches as $match ) {
+				$path = $this->plugin_path( implode( '', array_slice( $match, 1 ) ) );
+				// A plain path without an extension is more likely a page of the site than a file.
+				if ( null === $path || '' === pathinfo( $path, PATHINFO_EXTENSION )
+					|| in_array( $path, $files, true ) || is_file( $this->store->public_path( $path ) ) ) {
+					continue;
+				}
+				$gone[ $path ] = true;
+			}
+			return array_keys( $gone );
+		}
+
+		/**
+		 * The path under modules/template an address names, in whatever form a page or the seller
+		 * writes it (the plugin's address on this site, or a plain relative path), or null.
+		 */
+		private function plugin_path( $address ) {
+			if ( null === $this->bases ) {
+				$this->bases = array_unique(
+					array(
+						(string) wp_parse_url( get_bloginfo( 'wpurl' ) . '/wp-content/plugins/' . $this->ostrel['id'] . '/modules/template/', PHP_URL_PATH ),
+						(string) wp_parse_url( plugins_url( 'modules/template/', __DIR__ ), PHP_URL_PATH ),
+					)
+				);
+				$this->hosts = array_map( 'strtolower', array( (string) wp_parse_url( home_url(), PHP_URL_HOST ), (string) wp_parse_url( site_url(), PHP_URL_HOST ) ) );
+			}
+			$url   = html_entity_decode( (string) $address, ENT_QUOTES | ENT_HTML5, 'UTF-8' );
+			$parts = wp_parse_url( trim( $url ) );
+			if ( ! is_array( $parts ) || empty( $parts['path'] ) || ( isset( $parts['scheme'] ) && ! isset( $parts['host'] ) )
+				|| ( isset( $parts['host'] ) && ! in_array( strtolower( $parts['host'] ), $this->hosts, true ) ) ) {
+				return null;
+			}
+			$path = rawurldecode( $parts['path'] );
+			// A plain path, as a seller may type it into the download button's HTML.
+			if ( ! isset( $parts['host'] ) && '/' !== $path[0] ) {
+				return $path;
+			}
+			foreach ( $this->bases as $base ) {
+				if ( 0 === strpos( $path, $base ) ) {
+					return substr( $path, strlen( $base ) );
+				}
+			}
+			return null;
 		}
 
 		/** Answers a request for a download link, if this is one, and ends it. */
