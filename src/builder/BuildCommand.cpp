@@ -2,6 +2,7 @@
 
 #include "DeliveryFiles.h"
 #include "PluginBuilder.h"
+#include "ProductRecord.h"
 #include "TagCheck.h"
 #include "util/FileError.h"
 #include "util/FsPath.h"
@@ -14,6 +15,7 @@
 #include <QCommandLineParser>
 #include <QFileDevice>
 #include <filesystem>
+#include <optional>
 
 namespace fs = std::filesystem;
 
@@ -44,6 +46,10 @@ const QList<Option>& options() {
          QStringLiteral("License (may be empty).")},
         {QStringLiteral("id"), QStringLiteral("ID"),
          QStringLiteral("Unique identifier (default: freshly drawn, like p48217).")},
+        {QStringLiteral("product-file"), QStringLiteral("PATH"),
+         QStringLiteral("The product's record. When it exists, it gives the identifier, the "
+                        "details and the delivery files that are not given; after a build, it "
+                        "holds what was built, for the next version.")},
         {QStringLiteral("template"), QStringLiteral("DIR"),
          QStringLiteral("Plugin template (default: plugintemplatepro beside the program).")},
         {QStringLiteral("output"), QStringLiteral("DIR"),
@@ -55,11 +61,19 @@ const QList<Option>& options() {
     return list;
 }
 
-const QStringList kRequired{QStringLiteral("pages"),      QStringLiteral("front"),
-                            QStringLiteral("download"),   QStringLiteral("name"),
-                            QStringLiteral("uri"),        QStringLiteral("description"),
-                            QStringLiteral("version"),    QStringLiteral("author"),
-                            QStringLiteral("author-uri"), QStringLiteral("license")};
+const QStringList kRequiredPlaces{QStringLiteral("pages"), QStringLiteral("front"),
+                                  QStringLiteral("download")};
+
+// Required too, unless a product record gives them.
+const QList<std::pair<QString, QString PluginDetails::*>> kDetailOptions{
+    {QStringLiteral("name"), &PluginDetails::name},
+    {QStringLiteral("uri"), &PluginDetails::uri},
+    {QStringLiteral("description"), &PluginDetails::description},
+    {QStringLiteral("version"), &PluginDetails::version},
+    {QStringLiteral("author"), &PluginDetails::author},
+    {QStringLiteral("author-uri"), &PluginDetails::authorUri},
+    {QStringLiteral("license"), &PluginDetails::license},
+};
 
 // Paths are worked out on the file system's bytes, so names that are not UTF-8 stay as given.
 QString absolute(const QString& path) {
@@ -97,15 +111,14 @@ void print(QTextStream& stream, const QString& text) {
         file->flush();
 }
 
-void printDeliveryFiles(QTextStream& err, const QStringList& files, bool chosen) {
+// source says where the list came from.
+void printDeliveryFiles(QTextStream& err, const QStringList& files, const QString& source) {
     if (files.isEmpty()) {
         print(err, QStringLiteral("ostrel-build: protected delivery files: none; every file of "
                                   "the plugin stays public.\n"));
         return;
     }
-    print(err, chosen ? QStringLiteral("ostrel-build: protected delivery files (chosen):\n")
-                      : QStringLiteral("ostrel-build: protected delivery files (detected; "
-                                       "--deliver or --deliver-none to change):\n"));
+    print(err, QStringLiteral("ostrel-build: protected delivery files (%1):\n").arg(source));
     for (const QString& file : files)
         print(err, QStringLiteral("  ") + file + QLatin1Char('\n'));
 }
@@ -165,9 +178,34 @@ int RunBuildCommand(const QStringList& arguments, const QString& programFolder, 
         err << parser.helpText();
         return 2;
     }
-    for (const QString& name : kRequired) {
+    auto fail = [&](const QString& message) {
+        print(err, QStringLiteral("ostrel-build: ") + message + QLatin1Char('\n'));
+        return 1;
+    };
+
+    // A damaged record or one of another format is refused before anything else, and kept.
+    const QString productFile = absolute(parser.value(QStringLiteral("product-file")));
+    std::optional<ProductRecord> remembered;
+    std::error_code ec;
+    if (!productFile.isEmpty() && fs::exists(fs::symlink_status(toFsPath(productFile), ec))) {
+        try {
+            remembered = LoadProductRecord(productFile);
+        } catch (const FileError& error) {
+            return fail(error.description());
+        }
+    }
+    QStringList required = kRequiredPlaces;
+    if (!remembered) {
+        for (const auto& option : kDetailOptions)
+            required << option.first;
+    }
+    for (const QString& name : required) {
         if (!parser.isSet(name)) {
-            err << "ostrel-build: --" << name << " is required (see --help)\n";
+            err << "ostrel-build: --" << name << " is required (see --help)";
+            if (!productFile.isEmpty() && !remembered)
+                print(err,
+                      QStringLiteral("; the product file %1 does not exist yet").arg(productFile));
+            err << "\n";
             return 2;
         }
     }
@@ -189,26 +227,31 @@ int RunBuildCommand(const QStringList& arguments, const QString& programFolder, 
     r.programFolder = program.path();
     r.frontPage = inFolder(r.pagesFolder, parser.value(QStringLiteral("front")));
     r.downloadPage = inFolder(r.pagesFolder, parser.value(QStringLiteral("download")));
-    r.details = {
-        parser.value(QStringLiteral("name")),        parser.value(QStringLiteral("uri")),
-        parser.value(QStringLiteral("description")), parser.value(QStringLiteral("version")),
-        parser.value(QStringLiteral("author")),      parser.value(QStringLiteral("author-uri")),
-        parser.value(QStringLiteral("license"))};
-    r.pluginPrefix = parser.isSet(QStringLiteral("id"))
-                         ? parser.value(QStringLiteral("id"))
-                         : QStringLiteral("p%1%2").arg(RandomNumber(999)).arg(RandomNumber(999));
+    for (const auto& [option, member] : kDetailOptions)
+        r.details.*member =
+            parser.isSet(option) ? parser.value(option) : remembered->details.*member;
+    if (parser.isSet(QStringLiteral("id")))
+        r.pluginPrefix = parser.value(QStringLiteral("id"));
+    else if (remembered)
+        r.pluginPrefix = remembered->identifier;
+    else
+        r.pluginPrefix = QStringLiteral("p%1%2").arg(RandomNumber(999)).arg(RandomNumber(999));
 
-    auto fail = [&](const QString& message) {
-        print(err, QStringLiteral("ostrel-build: ") + message + QLatin1Char('\n'));
-        return 1;
-    };
-    std::error_code ec;
     if (!fs::is_directory(toFsPath(r.pagesFolder), ec))
         return fail(QStringLiteral("%1 is not a folder.").arg(r.pagesFolder));
     // Where the output leads counts: a link into the pages would put the build there.
     if (leadsSameOrInside(r.outputFolder, r.pagesFolder))
         return fail(QStringLiteral("The output folder %1 must not lie inside the pages folder.")
                         .arg(r.outputFolder));
+    if (!productFile.isEmpty()) {
+        if (leadsSameOrInside(productFile, r.pagesFolder))
+            return fail(QStringLiteral("The product file %1 must not lie inside the pages folder.")
+                            .arg(productFile));
+        // Found out now rather than after the build.
+        const QString folder = fromFsPath(toFsPath(productFile).parent_path());
+        if (!fs::is_directory(toFsPath(folder), ec))
+            return fail(QStringLiteral("The product file's folder %1 does not exist.").arg(folder));
+    }
     const QString problem = FindRequestProblem(r.details, r.pluginPrefix);
     if (!problem.isEmpty())
         return fail(problem);
@@ -234,20 +277,26 @@ int RunBuildCommand(const QStringList& arguments, const QString& programFolder, 
     RecurseFiles(r.pagesFolder, r.pagesFolder, assets);
     const QString frontPath = relativeToFolder(r.frontPage, r.pagesFolder);
     const QString downloadPath = relativeToFolder(r.downloadPage, r.pagesFolder);
+    const QString toChange = QStringLiteral("; --deliver or --deliver-none to change");
+    QString deliverySource = QStringLiteral("chosen");
     if (chosen) {
         for (const QString& given : parser.values(QStringLiteral("deliver")))
             r.deliveryFiles << relativeToFolder(given, r.pagesFolder);
         r.deliveryFiles.removeDuplicates();
+    } else if (remembered && !parser.isSet(QStringLiteral("deliver-none"))) {
+        r.deliveryFiles = remembered->deliveryFiles;
+        deliverySource = QStringLiteral("from the product file") + toChange;
     } else if (!parser.isSet(QStringLiteral("deliver-none"))) {
         r.deliveryFiles =
             DetectDeliveryFiles(pages[0], frontPath, pages[1], downloadPath, assets).detected;
+        deliverySource = QStringLiteral("detected") + toChange;
     }
     const QString deliveryProblem = FindDeliveryProblem(r.pagesFolder, r.deliveryFiles);
     if (!deliveryProblem.isEmpty())
         return fail(deliveryProblem);
     // On the error output, beside the warnings: the standard output holds the archive's path
     // alone, for scripts.
-    printDeliveryFiles(err, r.deliveryFiles, chosen);
+    printDeliveryFiles(err, r.deliveryFiles, deliverySource);
 
     fs::create_directories(toFsPath(r.outputFolder), ec);
     if (ec)
@@ -270,6 +319,16 @@ int RunBuildCommand(const QStringList& arguments, const QString& programFolder, 
                         .arg(builder.problems().size()));
     } catch (const BuildError& error) {
         return fail(error.message());
+    }
+    if (productFile.isEmpty())
+        return 0;
+    try {
+        SaveProductRecord(
+            {r.pagesFolder, r.pluginPrefix, r.details, r.deliveryFiles, r.details.version},
+            productFile);
+    } catch (const FileError& error) {
+        return fail(QStringLiteral("The plugin was built, but the product file was not written: ") +
+                    error.description());
     }
     return 0;
 }

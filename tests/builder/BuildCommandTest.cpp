@@ -1,4 +1,5 @@
 #include "builder/BuildCommand.h"
+#include "builder/ProductRecord.h"
 #include "fakes/FakeLauncher.h"
 #include "support/ArchiveTools.h"
 #include "support/Fingerprint.h"
@@ -63,7 +64,7 @@ TEST_F(BuildCommandTest, HelpListsEveryOption) {
     for (const char* option :
          {"--pages", "--front", "--download", "--name", "--uri", "--description", "--version",
           "--author", "--author-uri", "--license", "--id", "--template", "--output", "--yes",
-          "--deliver", "--deliver-none", "--strict"})
+          "--deliver", "--deliver-none", "--strict", "--product-file"})
         EXPECT_TRUE(outText.contains(QLatin1String(option))) << option;
 }
 
@@ -180,6 +181,88 @@ TEST_F(BuildCommandTest, DeliveryFilesAreDetectedOrChosen) {
         ASSERT_TRUE(extractArchive(defaultArchive(), unpacked.path()));
         EXPECT_TRUE(readBytes(unpacked / QStringLiteral("p1/modules/delivery.php"))
                         .endsWith("return array(\n" + c.delivered + ");\n"));
+    }
+}
+
+TEST_F(BuildCommandTest, AProductFileCarriesTheProductToItsNextVersion) {
+    const QString record = dir / QStringLiteral("herbs.json");
+    const QStringList productFile{QStringLiteral("--product-file"), record};
+    EXPECT_EQ(run(arguments(productFile + QStringList{"--id", "shop_1", "--deliver", "a.png"})), 0)
+        << errText.toStdString();
+    const ProductRecord first = LoadProductRecord(record);
+    EXPECT_EQ(first.identifier, QStringLiteral("shop_1"));
+    EXPECT_EQ(first.details.name, QStringLiteral("My Plugin"));
+    EXPECT_EQ(first.deliveryFiles, QStringList{QStringLiteral("a.png")});
+    EXPECT_EQ(first.lastBuiltVersion, QStringLiteral("1.0"));
+
+    // The next version: the places and the version, and one detail changed.
+    EXPECT_EQ(run(QStringList{"ostrel-build", "--pages", pages, "--front", "index.html",
+                              "--download", "download.html", "--version", "1.1", "--description",
+                              "A better guide", "--yes"} +
+                  productFile),
+              0)
+        << errText.toStdString();
+    EXPECT_TRUE(errText.contains("(from the product file;")) << errText.toStdString();
+    EXPECT_EQ(topFolders(archiveEntries(defaultArchive())), QStringList{QStringLiteral("shop_1")});
+    TempFolder unpacked;
+    ASSERT_TRUE(extractArchive(defaultArchive(), unpacked.path()));
+    EXPECT_TRUE(readBytes(unpacked / QStringLiteral("shop_1/modules/delivery.php"))
+                    .endsWith("return array(\n\t'a.png',\n);\n"));
+    const ProductRecord second = LoadProductRecord(record);
+    EXPECT_EQ(second.identifier, QStringLiteral("shop_1"));
+    EXPECT_EQ(second.details.name, QStringLiteral("My Plugin"));
+    EXPECT_EQ(second.details.description, QStringLiteral("A better guide"));
+    EXPECT_EQ(second.lastBuiltVersion, QStringLiteral("1.1"));
+}
+
+TEST_F(BuildCommandTest, AProductFileThatCannotServeIsRefusedAndKept) {
+    const QString record = dir / QStringLiteral("herbs.json");
+    struct Case {
+        const char* what;
+        QString file;
+        QByteArray content; // written first unless empty
+        QStringList options;
+        int exitCode;
+        QString message;
+    };
+    const QList<Case> cases{
+        {"damaged", record, "{\"format\": \"ostrel-product\"", arguments(), 1,
+         "is damaged: it is not JSON"},
+        {"newer", record, "{\"format\": \"ostrel-product\", \"formatVersion\": 3}", arguments(), 1,
+         "has format version 3"},
+        {"a folder", dir.makeFolder("folder.json"), {}, arguments(), 1, "folder.json"},
+        {"in the pages",
+         pages + "/product.json",
+         {},
+         arguments(),
+         1,
+         "must not lie inside the pages folder"},
+        {"in no folder",
+         dir / QStringLiteral("none/p.json"),
+         {},
+         arguments(),
+         1,
+         "folder " + dir / QStringLiteral("none") + " does not exist"},
+        {"new, details missing",
+         record,
+         {},
+         arguments().mid(0, 7),
+         2,
+         "--name is required (see --help); the product file " + record + " does not exist yet"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        QFile::remove(record);
+        if (!c.content.isEmpty())
+            writeBytes(c.file, c.content);
+        EXPECT_EQ(run(c.options + QStringList{"--product-file", c.file}), c.exitCode);
+        EXPECT_TRUE(errText.contains(c.message)) << errText.toStdString();
+        EXPECT_TRUE(launcher.runs.isEmpty());
+        EXPECT_FALSE(QFileInfo::exists(dir / QStringLiteral("program/output")));
+        if (!c.content.isEmpty())
+            EXPECT_EQ(readBytes(c.file), c.content);
+        else
+            EXPECT_FALSE(QFileInfo(c.file).isFile());
     }
 }
 
