@@ -151,6 +151,7 @@ void Form2::loadFolder(const QString& folder) {
         return;
     }
     Combo1->setEnabled(false);
+    loadedFolder_ = folder;
     const CopyReport report = workspace_.copyIn(folder);
     pageList_.forget();
     Combo1->setEnabled(true);
@@ -235,6 +236,17 @@ void Form2::Combo1_Click() {
 }
 
 void Form2::Command3_Click() {
+    if (editing_.isBusy())
+        return; // the last request still waits for the page's markup
+    // The plugin is made from the files as saved: edits on screen are saved first, or not, as
+    // the seller chooses.
+    editing_.settleEdits([this](bool proceed) {
+        if (proceed)
+            convertDesignatedPages();
+    });
+}
+
+void Form2::convertDesignatedPages() {
     if (!isDesignated(0) || !isDesignated(1)) {
         services_.messages.MsgBox(QStringLiteral("Missing Info"),
                                   QStringLiteral("Please select your Front-End page and your "
@@ -248,10 +260,14 @@ void Form2::Command3_Click() {
     const QString missing = MissingTags(front, download);
     if (!missing.isEmpty() &&
         services_.messages.MsgBox(QStringLiteral("Missing Info"), MissingTagsWarning(missing),
-                                  MsgStyle::YesNoInformation) == MsgResult::No)
+                                  MsgStyle::YesNoInformation | MsgStyle::DefaultButton2) !=
+            MsgResult::Yes)
         return;
+    // The product is remembered by the folder it was loaded from; dropped pages have none.
+    const bool fromFolder = isInWorkFolder(designatedPage(0)) && isInWorkFolder(designatedPage(1));
     if (services_.openConvertWindow)
-        services_.openConvertWindow(designatedPage(0), designatedPage(1));
+        services_.openConvertWindow(designatedPage(0), designatedPage(1),
+                                    fromFolder ? loadedFolder_ : QString());
 }
 
 bool Form2::readDesignatedPage(int index, QString& text) {

@@ -31,8 +31,11 @@ struct Form2Services {
     MessageBoxService& messages;
     InputBoxService& input;
     FolderSelector& folders;
-    // Shows the plugin details window for the two designated pages, modally.
-    std::function<void(const QString& frontPage, const QString& downloadPage)> openConvertWindow;
+    // Shows the plugin details window for the two designated pages, modally; sourceFolder is the
+    // seller's folder they were loaded from, or empty for pages dropped one by one.
+    std::function<void(const QString& frontPage, const QString& downloadPage,
+                       const QString& sourceFolder)>
+        openConvertWindow;
     // Shows the quick help, modally.
     std::function<void()> openQuickHelp;
 };
@@ -141,6 +144,8 @@ private:
     void reportCopyFailures(const QString& source, const QStringList& failures);
     void showError(const QString& text);
     bool readDesignatedPage(int index, QString& text);
+    // Checks the designated pages and their tags, then opens the details window.
+    void convertDesignatedPages();
     void setEditControls(bool editing);
     bool isInWorkFolder(const QString& page) const;
     bool listMayChange() const { return !editing_.isEditing() && !editing_.isBusy(); }
@@ -152,6 +157,7 @@ private:
     Form2Layout layout_;
     std::optional<QRect> screenArea_;
     EditSession editing_;
+    QString loadedFolder_; // the seller's folder the working copy came from
     bool closeApproved_ = false;
 };
 

@@ -1,4 +1,5 @@
 #include "Form2.h"
+#include "builder/ProductStore.h"
 #include "builder/frmConvert.h"
 #include "builder/services/QtLauncher.h"
 #include "editor/WebEngineBrowser.h"
@@ -24,8 +25,12 @@ int main(int argc, char** argv) {
     QtLauncher launcher;
     const ProgramFolder program = ProgramFolder::ofRunningProgram();
     QWidget* mainWindow = nullptr; // the dialogs open over it, on its screen
-    auto openConvertWindow = [&](const QString& frontPage, const QString& downloadPage) {
+    ProductStore products(ProductStore::DefaultFolder(program));
+    auto openConvertWindow = [&](const QString& frontPage, const QString& downloadPage,
+                                 const QString& sourceFolder) {
         frmConvert convert(program, frontPage, downloadPage, messages, launcher, mainWindow);
+        if (!sourceFolder.isEmpty())
+            convert.rememberProduct(products, sourceFolder);
         convert.exec();
     };
     auto openQuickHelp = [&] {

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QRegularExpression>
+#include <QUrl>
 
 namespace {
 
@@ -35,6 +36,13 @@ bool isUsableFileName(const QString& name) {
     return true;
 }
 
+bool isWebAddress(const QString& text) {
+    const QUrl url(text.trimmed(), QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    return url.isValid() && (scheme == QLatin1String("http") || scheme == QLatin1String("https")) &&
+           !url.host().isEmpty();
+}
+
 } // namespace
 
 QString ArchiveBaseName(const QString& pluginName) {
@@ -50,6 +58,14 @@ QString FindRequestProblem(const PluginDetails& details, const QString& pluginPr
     for (const Field& field : requiredFields()) {
         if ((details.*field.member).isEmpty())
             return QStringLiteral("All the fields are required.");
+    }
+    // Addresses go into the header as links on the Plugins screen: a web address or nothing.
+    for (const Field& field : {Field{&PluginDetails::uri, QStringLiteral("Plugin URI")},
+                               Field{&PluginDetails::authorUri, QStringLiteral("Author Url")}}) {
+        if (!isWebAddress(details.*field.member))
+            return QStringLiteral("The %1 must be a web address starting with http:// or "
+                                  "https://, such as https://www.example.com/.")
+                .arg(field.label);
     }
     // \z, not $: a $ would also let a line break through at the end.
     static const QRegularExpression identifier(

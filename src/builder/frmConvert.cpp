@@ -3,6 +3,7 @@
 #include "DeliveryFiles.h"
 #include "PageConversion.h"
 #include "PluginBuilder.h"
+#include "ProductStore.h"
 #include "conversion/SitePages.h"
 #include "util/HelperOps.h"
 #include "util/PageEncoding.h"
@@ -11,11 +12,13 @@
 #include "util/services/Launcher.h"
 #include "util/services/MessageBoxService.h"
 
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -78,6 +81,8 @@ frmConvert::frmConvert(ProgramFolder programFolder, QString frontPage, QString d
             [this] { cmdGenerateIdentifier_Click(); });
     connect(Command1, &QPushButton::clicked, this, [this] { Command1_Click(); });
     connect(Command3, &QPushButton::clicked, this, [this] { Command3_Click(); });
+    connect(cmdShowInFolder, &QPushButton::clicked, this, [this] { cmdShowInFolder_Click(); });
+    connect(cmdCopyPath, &QPushButton::clicked, this, [this] { cmdCopyPath_Click(); });
     Form_Load();
 }
 
@@ -102,6 +107,9 @@ void frmConvert::createControls() {
         note(this,
              QStringLiteral("This is a unique identifier for the internal use of the plugin.")),
         1, 1);
+    lblRemembered = note(this, QString());
+    lblRemembered->setVisible(false);
+    top->addWidget(lblRemembered, 2, 1);
 
     auto* details = new QGroupBox(QStringLiteral(" Enter Your Plugin Details      "), this);
     // Only the caption is bold; the fields inside keep the window's font.
@@ -144,9 +152,33 @@ void frmConvert::createControls() {
     lstReferences->setAccessibleName(QStringLiteral("References to check"));
     lblReferences->setBuddy(lstReferences);
 
+    // Where the last plugin went, and what to do with it; shown once one is built.
+    const QString archiveCaption = QStringLiteral("Your plugin:");
+    lblArchive = label(this, archiveCaption);
+    txtArchive = new QLineEdit(this);
+    txtArchive->setReadOnly(true);
+    txtArchive->setAccessibleName(archiveCaption);
+    lblArchive->setBuddy(txtArchive);
+    cmdShowInFolder = button(this, QStringLiteral("Show in Folder"), 140);
+    cmdCopyPath = button(this, QStringLiteral("Copy Path"), 120);
+    lblNextStep = note(this, QStringLiteral("Next: in WordPress, upload it under Plugins › Add "
+                                            "New › Upload Plugin. For an update, choose "
+                                            "\"Replace current with uploaded\" when WordPress "
+                                            "asks."));
+    auto* archiveRow = new QHBoxLayout;
+    archiveRow->addWidget(lblArchive);
+    archiveRow->addWidget(txtArchive, 1);
+    archiveRow->addWidget(cmdShowInFolder);
+    archiveRow->addWidget(cmdCopyPath);
+    for (QWidget* w : std::initializer_list<QWidget*>{lblArchive, txtArchive, cmdShowInFolder,
+                                                      cmdCopyPath, lblNextStep})
+        w->setVisible(false);
+
     Command3 = button(this, QStringLiteral("Create Plugin"), 200);
     Command1 = button(this, QStringLiteral("Close Window"), 160);
     Command3->setAutoDefault(false);
+    cmdShowInFolder->setAutoDefault(false);
+    cmdCopyPath->setAutoDefault(false);
     Command1->setAutoDefault(false);
     cmdGenerateIdentifier->setAutoDefault(false);
     auto* buttons = new QHBoxLayout;
@@ -162,12 +194,15 @@ void frmConvert::createControls() {
     column->addWidget(lstDeliveryFiles, 1);
     column->addWidget(lblReferences);
     column->addWidget(lstReferences, 1);
+    column->addLayout(archiveRow);
+    column->addWidget(lblNextStep);
     column->addLayout(buttons);
 
     QWidget* order[] = {txtPluginID,       Command3,         cmdGenerateIdentifier,
                         txtPlugin_Name,    txtPlugin_Uri,    txtPlugin_Description,
                         txtPlugin_Version, txtPlugin_Author, txtPlugin_AuthorUrl,
                         txtPlugin_License, lstDeliveryFiles, lstReferences,
+                        txtArchive,        cmdShowInFolder,  cmdCopyPath,
                         Command1};
     for (size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
@@ -182,14 +217,85 @@ void frmConvert::createControls() {
 
 void frmConvert::Form_Load() {
     GenerateIdentifier();
-    txtPlugin_Name->setText(QStringLiteral("My Plugin"));
-    txtPlugin_Uri->setText(QStringLiteral("https://www.example.com/my-plugin"));
+    // Hints, not values: a field left as it came stays empty, and the check asks for it.
+    txtPlugin_Name->setPlaceholderText(QStringLiteral("My Plugin"));
+    txtPlugin_Uri->setPlaceholderText(QStringLiteral("https://www.example.com/my-plugin"));
+    txtPlugin_Description->setPlaceholderText(QStringLiteral("Enter your description..."));
+    txtPlugin_Author->setPlaceholderText(QStringLiteral("Enter Your Name..."));
+    txtPlugin_AuthorUrl->setPlaceholderText(QStringLiteral("Enter Your Url ..."));
+    // Real values a first version usually has.
     txtPlugin_Version->setText(QStringLiteral("1.0"));
     txtPlugin_License->setText(QStringLiteral("GPL"));
-    txtPlugin_Description->setPlainText(QStringLiteral("Enter your description..."));
-    txtPlugin_Author->setText(QStringLiteral("Enter Your Name..."));
-    txtPlugin_AuthorUrl->setText(QStringLiteral("Enter Your Url ..."));
     LoadDeliveryFiles();
+}
+
+void frmConvert::rememberProduct(ProductStore& store, const QString& sourceFolder) {
+    products_ = &store;
+    sourceFolder_ = sourceFolder;
+    std::optional<ProductRecord> record;
+    try {
+        record = store.find(sourceFolder);
+    } catch (const FileError& error) {
+        recordUnreadable_ = true;
+        messages_.MsgBox(QStringLiteral("Product Not Remembered"),
+                         QStringLiteral("What Ostrel remembered of this product cannot be read, so "
+                                        "the details start afresh. Ostrel leaves the record as it "
+                                        "is and will not remember this build.\n%1")
+                             .arg(error.description()),
+                         MsgStyle::Information);
+        return;
+    }
+    if (!record)
+        return;
+    txtPluginID->setText(record->identifier);
+    const PluginDetails& d = record->details;
+    txtPlugin_Name->setText(d.name);
+    txtPlugin_Uri->setText(d.uri);
+    txtPlugin_Description->setPlainText(d.description);
+    txtPlugin_Version->setText(
+        record->lastBuiltVersion.isEmpty() ? d.version : NextVersion(record->lastBuiltVersion));
+    txtPlugin_Author->setText(d.author);
+    txtPlugin_AuthorUrl->setText(d.authorUri);
+    txtPlugin_License->setText(d.license);
+    for (int i = 0; i < lstDeliveryFiles->count(); ++i) {
+        QListWidgetItem* item = lstDeliveryFiles->item(i);
+        if (item->flags() & Qt::ItemIsUserCheckable)
+            item->setCheckState(record->deliveryFiles.contains(item->text()) ? Qt::Checked
+                                                                             : Qt::Unchecked);
+    }
+    LoadReferenceReport(workFiles());
+    lblRemembered->setText(
+        QStringLiteral("Remembered from your last plugin made from this folder (version %1). Keep "
+                       "this identifier: with it, WordPress replaces the installed plugin with "
+                       "the new version.")
+            .arg(record->lastBuiltVersion.isEmpty() ? d.version : record->lastBuiltVersion));
+    lblRemembered->setVisible(true);
+}
+
+void frmConvert::saveProduct(const BuildRequest& built) {
+    if (!products_ || recordUnreadable_)
+        return;
+    try {
+        products_->save({sourceFolder_, built.pluginPrefix, built.details, built.deliveryFiles,
+                         built.details.version});
+    } catch (const FileError& error) {
+        messages_.MsgBox(QStringLiteral("Product Not Remembered"),
+                         QStringLiteral("Your plugin is built, but Ostrel could not remember its "
+                                        "details for the next version: type the same identifier "
+                                        "(%1) then.\n%2")
+                             .arg(built.pluginPrefix, error.description()),
+                         MsgStyle::Information);
+    }
+}
+
+QStringList frmConvert::workFiles() const {
+    QStringList assets;
+    try {
+        RecurseFiles(programFolder_.workFolder(), programFolder_.workFolder(), assets);
+    } catch (const FileError&) {
+        // The build reports a folder it cannot read.
+    }
+    return assets;
 }
 
 void frmConvert::LoadDeliveryFiles() {
@@ -299,13 +405,21 @@ void frmConvert::Command3_Click() {
         messages_.MsgBox(QStringLiteral("Important"), problem, MsgStyle::Information);
         return;
     }
+    if (r.deliveryFiles.isEmpty() &&
+        messages_.MsgBox(QStringLiteral("No Delivery Files"),
+                         QStringLiteral("No delivery file is ticked, so every file of the plugin, "
+                                        "your product included, will be public: anyone who "
+                                        "guesses its address can download it.\n\nCreate the "
+                                        "plugin anyway?"),
+                         MsgStyle::YesNoQuestion | MsgStyle::DefaultButton2) != MsgResult::Yes)
+        return;
     const QString archive = ArchivePath(r);
     if (QFileInfo::exists(archive) &&
         messages_.MsgBox(QStringLiteral("Replace Plugin"),
                          QStringLiteral("%1 already exists. Replace it with the plugin you are "
                                         "creating now?")
                              .arg(archive),
-                         MsgStyle::YesNoQuestion) != MsgResult::Yes)
+                         MsgStyle::YesNoQuestion | MsgStyle::DefaultButton2) != MsgResult::Yes)
         return;
 
     setBusy(true);
@@ -317,6 +431,8 @@ void frmConvert::Command3_Click() {
         return;
     }
     setBusy(false);
+    showArchive(archive);
+    saveProduct(r);
     messages_.MsgBox(QStringLiteral("Done"),
                      QStringLiteral("Done! Your plugin is ready. The software will now open the "
                                     "output window."),
@@ -327,6 +443,29 @@ void frmConvert::Command3_Click() {
                                         "Your plugin is here:\n%1")
                              .arg(archive),
                          MsgStyle::Information);
+}
+
+void frmConvert::showArchive(const QString& archive) {
+    archive_ = archive;
+    txtArchive->setText(QDir::toNativeSeparators(archive));
+    txtArchive->setCursorPosition(0);
+    for (QWidget* w : std::initializer_list<QWidget*>{lblArchive, txtArchive, cmdShowInFolder,
+                                                      cmdCopyPath, lblNextStep})
+        w->setVisible(true);
+}
+
+void frmConvert::cmdShowInFolder_Click() {
+    if (!archive_.isEmpty() && !launcher_.showFile(archive_))
+        messages_.MsgBox(QStringLiteral("Output Folder"),
+                         QStringLiteral("The output folder could not be opened on this desktop. "
+                                        "Your plugin is here:\n%1")
+                             .arg(archive_),
+                         MsgStyle::Information);
+}
+
+void frmConvert::cmdCopyPath_Click() {
+    if (!archive_.isEmpty())
+        QGuiApplication::clipboard()->setText(archive_);
 }
 
 void frmConvert::setBusy(bool busy) {

@@ -6,6 +6,7 @@
 #include <QDialog>
 
 class Launcher;
+class ProductStore;
 class MessageBoxService;
 class QLabel;
 class QLineEdit;
@@ -25,12 +26,18 @@ public:
     void cmdGenerateIdentifier_Click();
     void Command1_Click();
     void Command3_Click();
+    void cmdShowInFolder_Click();
+    void cmdCopyPath_Click();
     // Fills the delivery list: the detected files ticked, other possible ones unticked.
     void LoadDeliveryFiles();
     QStringList chosenDeliveryFiles() const;
     // Fills the report of the pages' references that need a look, under its count; assets: the
     // working folder's files.
     void LoadReferenceReport(const QStringList& assets);
+
+    // Fills the window from what was built from this folder before, and remembers what gets
+    // built: an update keeps its identifier, so it replaces the installed plugin.
+    void rememberProduct(ProductStore& store, const QString& sourceFolder);
 
     PluginDetails details() const;
     bool isBusy() const { return busy_; }
@@ -47,6 +54,12 @@ public:
     QListWidget* lstDeliveryFiles = nullptr;
     QLabel* lblReferences = nullptr;
     QListWidget* lstReferences = nullptr;
+    QLabel* lblRemembered = nullptr;
+    QLabel* lblArchive = nullptr;
+    QLineEdit* txtArchive = nullptr;
+    QPushButton* cmdShowInFolder = nullptr;
+    QPushButton* cmdCopyPath = nullptr;
+    QLabel* lblNextStep = nullptr;
     QPushButton* Command3 = nullptr;
     QPushButton* Command1 = nullptr;
 
@@ -59,12 +72,22 @@ protected:
 private:
     void createControls();
     void setBusy(bool busy);
+    // Shows where the plugin just built is, with the ways to it and the next step.
+    void showArchive(const QString& archive);
     BuildRequest request() const;
+    QStringList workFiles() const;
 
     ProgramFolder programFolder_;
     QString frontPage_;
     QString downloadPage_;
     MessageBoxService& messages_;
     Launcher& launcher_;
+    // Saves what was just built for the next version; a record that could not be read stays.
+    void saveProduct(const BuildRequest& built);
+
+    QString archive_;
+    ProductStore* products_ = nullptr;
+    QString sourceFolder_;
+    bool recordUnreadable_ = false;
     bool busy_ = false;
 };

@@ -91,7 +91,7 @@ void EditSession::writeAndEnd(const WebBrowser::PageMarkup& markup, bool confirm
     end();
 }
 
-void EditSession::requestClose(const std::function<void(bool mayClose)>& decided) {
+void EditSession::settleEdits(const std::function<void(bool proceed)>& decided) {
     if (!isEditing())
         return decided(true);
     if (busy_)
@@ -104,10 +104,11 @@ void EditSession::requestClose(const std::function<void(bool mayClose)>& decided
             return decided(true);
         }
         const Answer answer = askToSave();
-        const bool mayClose =
-            answer == Answer::No || (answer == Answer::Yes && write(markup, file_));
+        const bool written = answer == Answer::Yes && write(markup, file_);
+        if (written)
+            baseline_ = markup.outerHtml; // stored: nothing left to ask about
         busy_ = false;
-        decided(mayClose);
+        decided(answer == Answer::No || written);
     });
 }
 

@@ -36,7 +36,12 @@ public:
 
     // Whether the window may close: unsaved edits are stored, given up or kept open as the user
     // chooses. The answer may come later, once the page's markup is in.
-    void requestClose(const std::function<void(bool mayClose)>& decided);
+    void requestClose(const std::function<void(bool mayClose)>& decided) { settleEdits(decided); }
+
+    // Before the saved file is used: unsaved edits are stored (Yes), left on screen unsaved (No)
+    // or the use is called off (Cancel). Edit mode goes on either way; outside it, or with nothing
+    // changed, the answer is yes at once.
+    void settleEdits(const std::function<void(bool proceed)>& decided);
 
     // Replaces a text in the page as the browser holds it and stores the page: the edited file in
     // edit mode, else the file the browser shows.

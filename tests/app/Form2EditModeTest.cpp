@@ -313,6 +313,39 @@ TEST_F(Form2EditMode, ClosingTheWindowWithUnsavedEditsOffersAChoice) {
     }
 }
 
+TEST_F(Form2EditMode, ConvertWhileEditingSavesTheEditsFirstAsTheSellerChooses) {
+    // {answer, written, converted}: the plugin is made from the files as saved.
+    const QByteArray before = readBytes(work("b.html"));
+    for (const auto& [answer, written, converted] :
+         {std::tuple{MsgResult::Yes, true, true}, std::tuple{MsgResult::No, false, true},
+          std::tuple{MsgResult::Cancel, false, false}}) {
+        SCOPED_TRACE(answer);
+        form->Combo1->setCurrentIndex(0);
+        form->cmdSetasDownloadPage_Click();
+        form->Combo1->setCurrentIndex(1);
+        enterEditMode();
+        edit();
+        convertWindowOpenedFor.clear();
+        messages.shown.clear();
+        messages.answers = {answer, MsgResult::Yes}; // then yes to any missing tag
+        form->Command3_Click();
+        browser->answerReads();
+        ASSERT_FALSE(messages.shown.isEmpty());
+        EXPECT_EQ(messages.shown[0].title, QStringLiteral("Save"));
+        EXPECT_EQ(messages.shown[0].style, MsgStyle::YesNoCancelQuestion);
+        EXPECT_EQ(readBytes(work("b.html")), written ? edited() : before);
+        EXPECT_EQ(convertWindowOpenedFor.size(), converted ? 1 : 0);
+        EXPECT_TRUE(form->isEditing());
+        // Saved edits are not asked about again when edit mode ends.
+        messages.shown.clear();
+        leave({MsgResult::No});
+        EXPECT_EQ(messages.titles().contains(QStringLiteral("Save")), !written);
+        QFile::remove(work("b.html"));
+        root.write(QStringLiteral("program/tmp/b.html"), before);
+        openWindow();
+    }
+}
+
 TEST_F(Form2EditMode, ActivationReloadsThePreviewOnlyOutsideEditMode) {
     form->Form_Activate();
     EXPECT_EQ(browser->navigations, QStringList{work("b.html")});
@@ -351,21 +384,28 @@ TEST_F(Form2EditMode, ClosingTheWindowDuringASaveNeitherWritesNorReportsDone) {
     EXPECT_EQ(readBytes(work("b.html")), before);
 }
 
-TEST(QtMessageBoxTest, EscapeGivesUpWithoutChoosingAnything) {
-    // On "Save changes?" Escape must keep the edits: Cancel, never No.
-    const QList<std::pair<int, int>> cases{{MsgStyle::YesNoCancelQuestion, MsgResult::Cancel},
-                                           {MsgStyle::YesNoQuestion, MsgResult::No},
-                                           {MsgStyle::Information, MsgResult::Ok}};
-    for (const auto& [style, expected] : cases) {
-        QTimer::singleShot(0, [] {
+TEST(QtMessageBoxTest, EscapeGivesUpAndEnterTakesTheDefaultButton) {
+    // On "Save changes?" Escape must keep the edits: Cancel, never No. Enter takes Yes unless a
+    // question makes its safe answer the default.
+    const QList<std::tuple<int, Qt::Key, int>> cases{
+        {MsgStyle::YesNoCancelQuestion, Qt::Key_Escape, MsgResult::Cancel},
+        {MsgStyle::YesNoQuestion, Qt::Key_Escape, MsgResult::No},
+        {MsgStyle::Information, Qt::Key_Escape, MsgResult::Ok},
+        {MsgStyle::YesNoQuestion, Qt::Key_Return, MsgResult::Yes},
+        {MsgStyle::YesNoQuestion | MsgStyle::DefaultButton2, Qt::Key_Return, MsgResult::No},
+        {MsgStyle::YesNoCancelQuestion | MsgStyle::DefaultButton3, Qt::Key_Return,
+         MsgResult::Cancel}};
+    for (const auto& [style, key, expected] : cases) {
+        QTimer::singleShot(0, [key = key] {
             QWidget* box = QApplication::activeModalWidget();
             ASSERT_NE(box, nullptr);
-            QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-            QApplication::sendEvent(box, &escape);
+            QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier);
+            QApplication::sendEvent(box, &press);
         });
         EXPECT_EQ(
             QtMessageBox().MsgBox(QStringLiteral("Save"), QStringLiteral("Save changes?"), style),
-            expected);
+            expected)
+            << style << " " << key;
     }
 }
 

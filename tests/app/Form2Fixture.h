@@ -20,7 +20,8 @@ protected:
     void start(Screen screen = Screen::HoldingTheDesign) {
         QDir().mkpath(program.path());
         browser = new FakeWebBrowser;
-        auto openConvertWindow = [this](const QString& front, const QString& download) {
+        auto openConvertWindow = [this](const QString& front, const QString& download,
+                                        const QString& /*sourceFolder*/) {
             convertWindowOpenedFor << front + QStringLiteral(" | ") + download;
         };
         auto openQuickHelp = [this] { ++quickHelpOpened; };

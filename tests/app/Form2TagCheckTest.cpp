@@ -70,7 +70,7 @@ TEST_F(Form2TagCheck, MissingTagsAreListedWithTheirSpacingAndNoStops) {
         ASSERT_EQ(messages.shown.size(), 1) << c.front;
         EXPECT_EQ(messages.shown[0].title, QStringLiteral("Missing Info"));
         EXPECT_EQ(messages.shown[0].text, warningFor(c.missing)) << c.front;
-        EXPECT_EQ(messages.shown[0].style, 68);
+        EXPECT_EQ(messages.shown[0].style, MsgStyle::YesNoInformation | MsgStyle::DefaultButton2);
     }
     EXPECT_TRUE(convertWindowOpenedFor.isEmpty());
 

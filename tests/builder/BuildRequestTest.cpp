@@ -37,9 +37,10 @@ TEST(FindRequestProblem, EveryFieldButTheLicenceIsRequired) {
         // The check wins over a bad identifier.
         EXPECT_EQ(problemWith(member, QString(), QStringLiteral("../x")), kAllRequired);
     }
-    // A blank is something; only the plugin name needs more (see below).
+    // A blank is something; only the plugin name and the addresses need more (see below).
     for (auto member : kRequiredMembers) {
-        if (member == &PluginDetails::name)
+        if (member == &PluginDetails::name || member == &PluginDetails::uri ||
+            member == &PluginDetails::authorUri)
             continue;
         EXPECT_EQ(problemWith(member, QStringLiteral(" ")), QString());
     }
@@ -98,7 +99,10 @@ TEST(FindRequestProblem, CommentEndInAnyHeaderFieldIsRefusedByName) {
         {&PluginDetails::authorUri, QStringLiteral("Author Url")},
         {&PluginDetails::license, QStringLiteral("License")}};
     for (const auto& [member, label] : fields) {
-        const QString problem = problemWith(member, QStringLiteral("x */ y"));
+        const bool address = member == &PluginDetails::uri || member == &PluginDetails::authorUri;
+        const QString problem =
+            problemWith(member, address ? QStringLiteral("https://example.com/x*/y")
+                                        : QStringLiteral("x */ y"));
         EXPECT_TRUE(problem.contains(label, Qt::CaseInsensitive)) << problem.toStdString();
         // The name's own check refuses "*" and "/" before this one is reached.
         if (member == &PluginDetails::name)
@@ -132,3 +136,25 @@ TEST(ArchiveName, MustFitTheFileNameLimitOf255Bytes) {
 }
 
 } // namespace
+
+TEST(FindRequestProblem, AddressesAreWebAddressesNamedByTheirField) {
+    const QStringList refused{
+        QStringLiteral("Enter Your Url ..."), QStringLiteral(" "),
+        QStringLiteral("www.example.com"),    QStringLiteral("javascript:alert(1)"),
+        QStringLiteral("ftp://example.com/"), QStringLiteral("http://"),
+        QStringLiteral("https:///path"),      QStringLiteral("mailto:me@example.com")};
+    const QStringList accepted{QStringLiteral("http://example.com"),
+                               QStringLiteral("https://www.example.com/my-plugin?x=1#top"),
+                               QStringLiteral("HTTPS://EXAMPLE.COM/")};
+    for (const auto& [member, label] :
+         {std::pair{&PluginDetails::uri, QStringLiteral("Plugin URI")},
+          std::pair{&PluginDetails::authorUri, QStringLiteral("Author Url")}}) {
+        for (const QString& address : refused)
+            EXPECT_TRUE(problemWith(member, address)
+                            .startsWith(QStringLiteral("The ") + label +
+                                        QStringLiteral(" must be a web address")))
+                << address.toStdString();
+        for (const QString& address : accepted)
+            EXPECT_EQ(problemWith(member, address), QString()) << address.toStdString();
+    }
+}

@@ -1,11 +1,14 @@
 #include "builder/frmConvert.h"
+#include "builder/ProductStore.h"
 #include "fakes/FakeLauncher.h"
 #include "fakes/FakeServices.h"
 #include "support/ArchiveTools.h"
 #include "support/TempFolder.h"
 #include "support/TestTemplate.h"
 
+#include <QClipboard>
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QLayout>
 #include <QLineEdit>
@@ -26,12 +29,25 @@ protected:
             root / QStringLiteral("program/plugintemplatepro"),
             TemplateContents::alike("<?php // #prefix#\r\n?>\r\n#header#", Thanks::LeftOut));
         root.write(QStringLiteral("program/tmp/index.html"), "<img src=\"a.png\"> #FRONT#");
-        root.write(QStringLiteral("program/tmp/download.html"), "#BACK#");
+        root.write(QStringLiteral("program/tmp/download.html"),
+                   "#BACK# <a href=\"files/guide.pdf\">guide</a>");
+        root.write(QStringLiteral("program/tmp/files/guide.pdf"), "%PDF");
         root.write(QStringLiteral("program/tmp/a.png"), "png");
         QDir().mkpath(program.outputFolder());
         window = std::make_unique<frmConvert>(program, program.workFolder() + "/index.html",
                                               program.workFolder() + "/download.html", messages,
                                               launcher);
+        typeDetails();
+    }
+
+    // What a seller types into the fields that open empty.
+    void typeDetails() { typeDetails(*window); }
+    static void typeDetails(frmConvert& w) {
+        w.txtPlugin_Name->setText(QStringLiteral("My Plugin"));
+        w.txtPlugin_Uri->setText(QStringLiteral("https://www.example.com/my-plugin"));
+        w.txtPlugin_Description->setPlainText(QStringLiteral("Grow herbs"));
+        w.txtPlugin_Author->setText(QStringLiteral("Ann"));
+        w.txtPlugin_AuthorUrl->setText(QStringLiteral("https://ann.example.com/"));
     }
 
     QString archive() const { return program.outputFolder() + QStringLiteral("/myplugin.zip"); }
@@ -43,16 +59,29 @@ protected:
     std::unique_ptr<frmConvert> window;
 };
 
-TEST_F(frmConvertTest, OpensWithItsDefaultTextsAndAFreshIdentifier) {
-    EXPECT_EQ(window->windowTitle(), QStringLiteral("Create Plugin"));
-    EXPECT_EQ(window->txtPlugin_Name->text(), QStringLiteral("My Plugin"));
-    EXPECT_EQ(window->txtPlugin_Description->toPlainText(),
+TEST_F(frmConvertTest, OpensWithItsPromptsAsHintsAndAFreshIdentifier) {
+    frmConvert fresh(program, program.workFolder() + "/index.html",
+                     program.workFolder() + "/download.html", messages, launcher);
+    EXPECT_EQ(fresh.windowTitle(), QStringLiteral("Create Plugin"));
+    // Field|its hint: an untouched field is empty, so the check asks for it.
+    const QList<std::pair<QLineEdit*, QString>> prompts{
+        {fresh.txtPlugin_Name, QStringLiteral("My Plugin")},
+        {fresh.txtPlugin_Uri, QStringLiteral("https://www.example.com/my-plugin")},
+        {fresh.txtPlugin_Author, QStringLiteral("Enter Your Name...")},
+        {fresh.txtPlugin_AuthorUrl, QStringLiteral("Enter Your Url ...")}};
+    for (const auto& [box, hint] : prompts) {
+        EXPECT_TRUE(box->text().isEmpty()) << hint.toStdString();
+        EXPECT_EQ(box->placeholderText(), hint);
+    }
+    EXPECT_TRUE(fresh.txtPlugin_Description->toPlainText().isEmpty());
+    EXPECT_EQ(fresh.txtPlugin_Description->placeholderText(),
               QStringLiteral("Enter your description..."));
-    EXPECT_EQ(window->txtPlugin_Version->text(), QStringLiteral("1.0"));
-    EXPECT_EQ(window->txtPlugin_Author->text(), QStringLiteral("Enter Your Name..."));
-    EXPECT_EQ(window->txtPlugin_AuthorUrl->text(), QStringLiteral("Enter Your Url ..."));
-    EXPECT_EQ(window->txtPlugin_License->text(), QStringLiteral("GPL"));
-    EXPECT_FALSE(window->txtPlugin_Uri->text().isEmpty());
+    EXPECT_EQ(fresh.txtPlugin_Version->text(), QStringLiteral("1.0"));
+    EXPECT_EQ(fresh.txtPlugin_License->text(), QStringLiteral("GPL"));
+    messages.shown.clear();
+    fresh.Command3_Click();
+    ASSERT_EQ(messages.shown.size(), 1);
+    EXPECT_EQ(messages.shown[0].text, QStringLiteral("All the fields are required."));
     const QRegularExpression drawn(QStringLiteral("^p[0-9]{2,6}$"));
     EXPECT_TRUE(drawn.match(window->txtPluginID->text()).hasMatch());
     EXPECT_EQ(window->txtPlugin_AuthorUrl->accessibleName(), QStringLiteral("Author Url:"));
@@ -91,6 +120,7 @@ TEST_F(frmConvertTest, GenerateNewChangesOnlyTheIdentifier) {
 TEST_F(frmConvertTest, RefusalsComeInTheImportantBoxAndChangeNothing) {
     const auto refuse = [&](const std::function<void()>& edit, const QString& textPart) {
         window->Form_Load();
+        typeDetails();
         edit();
         messages.shown.clear();
         window->Command3_Click();
@@ -108,6 +138,10 @@ TEST_F(frmConvertTest, RefusalsComeInTheImportantBoxAndChangeNothing) {
            QStringLiteral("archive"));
     refuse([&] { window->txtPlugin_Description->setPlainText(QStringLiteral("x */ y")); },
            QStringLiteral("Description"));
+    refuse([&] { window->txtPlugin_AuthorUrl->setText(QStringLiteral("javascript:alert(1)")); },
+           QStringLiteral("Author Url"));
+    refuse([&] { window->txtPlugin_Uri->setText(QStringLiteral("www.example.com")); },
+           QStringLiteral("Plugin URI"));
     EXPECT_TRUE(launcher.runs.isEmpty());
     EXPECT_TRUE(QDir(program.outputFolder()).isEmpty());
 }
@@ -125,6 +159,14 @@ TEST_F(frmConvertTest, CreatePluginBuildsTheArchiveReportsDoneAndOpensTheOutput)
     EXPECT_EQ(window->Command3->text(), QStringLiteral("Create Plugin"));
     EXPECT_TRUE(window->Command3->isEnabled());
     EXPECT_TRUE(window->Command1->isEnabled());
+    // The window says where the plugin is, leads there and to the next step.
+    EXPECT_TRUE(window->txtArchive->isVisibleTo(window.get()));
+    EXPECT_EQ(window->txtArchive->text(), archive());
+    EXPECT_TRUE(window->lblNextStep->text().contains(QStringLiteral("Upload Plugin")));
+    window->cmdShowInFolder->click();
+    EXPECT_EQ(launcher.shownFiles, QStringList{archive()});
+    window->cmdCopyPath->click();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), archive());
 
     // A desktop that cannot open folders: the user still learns where the plugin is.
     launcher.desktopOpensFolders = false;
@@ -140,6 +182,7 @@ TEST_F(frmConvertTest, TheDeliveryListOffersTheDetectedFilesTickedAndTheChoiceIs
                "#BACK# <a href=\"files/book.pdf\">book</a> <a href=\"a.png\">picture</a>");
     root.write(QStringLiteral("program/tmp/files/book.pdf"), "%PDF");
     root.write(QStringLiteral("program/tmp/files/extra.zip"), "PK");
+    QFile::remove(root / QStringLiteral("program/tmp/files/guide.pdf"));
     window->Form_Load();
     QListWidget* list = window->lstDeliveryFiles;
     EXPECT_TRUE(list->accessibleName().startsWith(QStringLiteral("Delivery files")));
@@ -159,14 +202,25 @@ TEST_F(frmConvertTest, TheDeliveryListOffersTheDetectedFilesTickedAndTheChoiceIs
     EXPECT_TRUE(readBytes(unpacked / QStringLiteral("p42/modules/delivery.php"))
                     .endsWith("return array(\n\t'files/extra.zip',\n);\n"));
 
-    // Nothing to deliver: the list says so, and nothing in it can be ticked.
+    // Nothing to deliver: the list says so, nothing in it can be ticked, and building asks first,
+    // No being the answer Enter gives.
     root.write(QStringLiteral("program/tmp/download.html"), "#BACK#");
-    QFile::remove(root / QStringLiteral("program/tmp/files/book.pdf"));
-    QFile::remove(root / QStringLiteral("program/tmp/files/extra.zip"));
+    for (const char* file : {"files/book.pdf", "files/extra.zip"})
+        QFile::remove(root / QStringLiteral("program/tmp/") + QString::fromUtf8(file));
     window->Form_Load();
     ASSERT_EQ(list->count(), 1);
     EXPECT_FALSE(list->item(0)->flags() & Qt::ItemIsUserCheckable);
     EXPECT_TRUE(window->chosenDeliveryFiles().isEmpty());
+    messages.shown.clear();
+    messages.answers = {MsgResult::No, MsgResult::Yes};
+    window->Command3_Click();
+    ASSERT_EQ(messages.titles(), QStringList{QStringLiteral("No Delivery Files")});
+    EXPECT_EQ(messages.shown[0].style, MsgStyle::YesNoQuestion | MsgStyle::DefaultButton2);
+    EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("will be public")));
+    window->Command3_Click(); // Yes: built, the seller knowing
+    EXPECT_EQ(messages.titles().mid(1),
+              (QStringList{QStringLiteral("No Delivery Files"), QStringLiteral("Replace Plugin"),
+                           QStringLiteral("Done")}));
 }
 
 TEST_F(frmConvertTest, TheReportListsTheReferencesToCheckUnderTheirCount) {
@@ -207,7 +261,7 @@ TEST_F(frmConvertTest, AnExistingArchiveIsReplacedOnlyWhenTheUserSaysYes) {
     messages.answers = {MsgResult::No};
     window->Command3_Click();
     ASSERT_EQ(messages.shown.size(), 1);
-    EXPECT_EQ(messages.shown[0].style, MsgStyle::YesNoQuestion);
+    EXPECT_EQ(messages.shown[0].style, MsgStyle::YesNoQuestion | MsgStyle::DefaultButton2);
     EXPECT_TRUE(messages.shown[0].text.contains(archive()));
     EXPECT_EQ(readBytes(archive()), QByteArray("older archive"));
     EXPECT_TRUE(launcher.runs.isEmpty());
@@ -242,6 +296,42 @@ TEST_F(frmConvertTest, AFailedArchiverIsAnErrorNeverDoneAndTheOldArchiveStays) {
     // Usable again: the user can mend the cause and try once more.
     EXPECT_TRUE(window->Command3->isEnabled());
     EXPECT_FALSE(window->isBusy());
+}
+
+TEST_F(frmConvertTest, AProductBuiltBeforeComesBackWithItsIdentifierAndTheVersionRaised) {
+    ProductStore store(root / QStringLiteral("products"));
+    const QString source = root.makeFolder(QStringLiteral("my-site"));
+    window->rememberProduct(store, source); // nothing remembered yet: as typed, a fresh identifier
+    EXPECT_FALSE(window->lblRemembered->isVisibleTo(window.get()));
+    window->txtPluginID->setText(QStringLiteral("p42"));
+    window->txtPlugin_Description->setPlainText(QStringLiteral("Line one\n\"Zo\u00eb's\" guide"));
+    window->Command3_Click();
+    ASSERT_EQ(messages.titles(), QStringList{QStringLiteral("Done")});
+
+    frmConvert next(program, program.workFolder() + "/index.html",
+                    program.workFolder() + "/download.html", messages, launcher);
+    next.rememberProduct(store, source);
+    EXPECT_EQ(next.txtPluginID->text(), QStringLiteral("p42"));
+    EXPECT_EQ(next.details().description, QStringLiteral("Line one\n\"Zo\u00eb's\" guide"));
+    EXPECT_EQ(next.txtPlugin_AuthorUrl->text(), QStringLiteral("https://ann.example.com/"));
+    EXPECT_EQ(next.txtPlugin_Version->text(), QStringLiteral("1.1"));
+    EXPECT_EQ(next.chosenDeliveryFiles(), QStringList{QStringLiteral("files/guide.pdf")});
+    EXPECT_TRUE(next.lblRemembered->isVisibleTo(&next));
+    EXPECT_TRUE(next.lblRemembered->text().contains(QStringLiteral("version 1.0")));
+
+    // A record that cannot be read is said so, and left as it is whatever gets built.
+    const QString record = store.productFolder(source) + QStringLiteral("/product.json");
+    writeBytes(record, "{ damaged");
+    messages.shown.clear();
+    frmConvert damaged(program, program.workFolder() + "/index.html",
+                       program.workFolder() + "/download.html", messages, launcher);
+    damaged.rememberProduct(store, source);
+    ASSERT_EQ(messages.titles(), QStringList{QStringLiteral("Product Not Remembered")});
+    EXPECT_TRUE(messages.shown[0].text.contains(record)) << messages.shown[0].text.toStdString();
+    EXPECT_NE(damaged.txtPluginID->text(), QStringLiteral("p42"));
+    typeDetails(damaged);
+    damaged.Command3_Click();
+    EXPECT_EQ(readBytes(record), QByteArray("{ damaged"));
 }
 
 } // namespace

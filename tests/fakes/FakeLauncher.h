@@ -29,8 +29,14 @@ public:
         return desktopOpensFolders;
     }
 
+    bool showFile(const QString& path) override {
+        shownFiles << path;
+        return desktopOpensFolders;
+    }
+
     std::function<Outcome(const Run&)> scripted;
     QList<Run> runs;
     QStringList openedFolders;
+    QStringList shownFiles;
     bool desktopOpensFolders = true;
 };

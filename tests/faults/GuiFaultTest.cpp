@@ -9,6 +9,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <fcntl.h>
 #include <functional>
 #include <sys/stat.h>
@@ -30,9 +31,15 @@ protected:
     // As start(), but "Create Plugin" opens the real details window, which builds at once.
     void startBuilding() {
         browser = new FakeWebBrowser;
-        auto openConvertWindow = [this](const QString& front, const QString& download) {
+        auto openConvertWindow = [this](const QString& front, const QString& download,
+                                        const QString& /*sourceFolder*/) {
             frmConvert window(program, front, download, messages, launcher);
             window.txtPluginID->setText(QStringLiteral("p42"));
+            window.txtPlugin_Name->setText(QStringLiteral("My Plugin"));
+            window.txtPlugin_Uri->setText(QStringLiteral("https://example.com/my-plugin"));
+            window.txtPlugin_Description->setPlainText(QStringLiteral("A guide"));
+            window.txtPlugin_Author->setText(QStringLiteral("Ann"));
+            window.txtPlugin_AuthorUrl->setText(QStringLiteral("https://example.com/"));
             if (beforeBuild)
                 beforeBuild();
             window.Command3_Click();
@@ -117,8 +124,10 @@ TEST_F(GuiFaults, BuildFaultsShowAnErrorKeepTheOldArchiveAndTheNextBuildWorks) {
         const QStringList after = outside();
         c.mendIt();
         EXPECT_EQ(after, before);
+        // The site delivers nothing, which the window asks about first.
         ASSERT_EQ(messages.titles(),
-                  (QStringList{QStringLiteral("Replace Plugin"), QStringLiteral("Error")}));
+                  (QStringList{QStringLiteral("No Delivery Files"),
+                               QStringLiteral("Replace Plugin"), QStringLiteral("Error")}));
         EXPECT_TRUE(messages.shown.last().text.startsWith(
             QStringLiteral("Error during plugin creation. Error Number:")));
         EXPECT_TRUE(messages.shown.last().text.contains(c.expected))
@@ -134,7 +143,8 @@ TEST_F(GuiFaults, BuildFaultsShowAnErrorKeepTheOldArchiveAndTheNextBuildWorks) {
     messages.shown.clear();
     form->Command3_Click();
     EXPECT_EQ(messages.titles(),
-              (QStringList{QStringLiteral("Replace Plugin"), QStringLiteral("Done")}));
+              (QStringList{QStringLiteral("No Delivery Files"), QStringLiteral("Replace Plugin"),
+                           QStringLiteral("Done")}));
     EXPECT_TRUE(readBytes(archive()).startsWith("PK"));
 }
 

@@ -38,6 +38,12 @@ int QtMessageBox::MsgBox(const QString& title, const QString& text, int style) {
     box.setEscapeButton(yesNoCancel ? QMessageBox::Cancel
                         : yesNo     ? QMessageBox::No
                                     : QMessageBox::Ok);
+    if ((style & MsgStyle::DefaultButton3) && yesNoCancel)
+        box.setDefaultButton(QMessageBox::Cancel);
+    else if ((style & MsgStyle::DefaultButton2) && (yesNo || yesNoCancel))
+        box.setDefaultButton(QMessageBox::No);
+    else if (yesNo || yesNoCancel)
+        box.setDefaultButton(QMessageBox::Yes);
     switch (box.exec()) {
     case QMessageBox::Yes:
         return MsgResult::Yes;

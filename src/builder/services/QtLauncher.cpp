@@ -1,7 +1,10 @@
 #include "QtLauncher.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
 #include <QDesktopServices>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QProcess>
 #include <QUrl>
 
@@ -39,4 +42,19 @@ Launcher::Outcome QtLauncher::runAndWait(const QString& program, const QStringLi
 
 bool QtLauncher::openFolder(const QString& path) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+bool QtLauncher::showFile(const QString& path) {
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (bus.isConnected()) {
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            QStringLiteral("org.freedesktop.FileManager1"),
+            QStringLiteral("/org/freedesktop/FileManager1"),
+            QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
+        call << QStringList{QUrl::fromLocalFile(path).toString()} << QString();
+        // A short wait: a desktop without a file manager on the bus answers with an error.
+        if (bus.call(call, QDBus::Block, 3000).type() == QDBusMessage::ReplyMessage)
+            return true;
+    }
+    return openFolder(QFileInfo(path).absolutePath());
 }

@@ -9,4 +9,7 @@ public:
     Outcome runAndWait(const QString& program, const QStringList& arguments,
                        const QString& workingFolder) override;
     bool openFolder(const QString& path) override;
+    // Asks the desktop's file manager over D-Bus to select the file; opens its folder where no
+    // file manager answers.
+    bool showFile(const QString& path) override;
 };

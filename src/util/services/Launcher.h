@@ -22,4 +22,7 @@ public:
 
     // Opens a folder in the desktop's file browser; false when that cannot be done.
     virtual bool openFolder(const QString& path) = 0;
+
+    // Shows a file in the desktop's file browser, selected; false when that cannot be done.
+    virtual bool showFile(const QString& path) = 0;
 };

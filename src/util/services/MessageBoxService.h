@@ -14,6 +14,10 @@ constexpr int Information = 64;
 constexpr int YesNoQuestion = YesNo + Question;             // 36
 constexpr int YesNoInformation = YesNo + Information;       // 68
 constexpr int YesNoCancelQuestion = YesNoCancel + Question; // 35
+// Which button Enter presses: the first unless one of these is added. A question whose Yes
+// overwrites something or builds something incomplete makes No the default.
+constexpr int DefaultButton2 = 256;
+constexpr int DefaultButton3 = 512;
 } // namespace MsgStyle
 
 namespace MsgResult {
