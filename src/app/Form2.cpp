@@ -2,9 +2,11 @@
 
 #include "AppGlobals.h"
 #include "builder/TagCheck.h"
+#include "builder/WorkWithProgress.h"
 #include "editor/WebBrowser.h"
 #include "util/HelperOps.h"
 #include "util/PageEncoding.h"
+#include "util/Progress.h"
 #include "util/services/FolderSelector.h"
 #include "util/services/InputBoxService.h"
 #include "util/services/MessageBoxService.h"
@@ -41,7 +43,8 @@ constexpr int kMaxListedFailures = 10;
 Form2::Form2(ProgramFolder programFolder, WebBrowser* browser, Form2Services services,
              QWidget* parent)
     : QWidget(parent), WebBrowser1(browser), workspace_(std::move(programFolder)),
-      services_(services), editing_(*browser, services.messages) {
+      services_(services), editing_(*browser, services.messages),
+      products_(ProductStore::DefaultFolder(workspace_.programFolder())) {
     WebBrowser1->setParent(this);
     createControls();
     connectHandlers();
@@ -64,7 +67,10 @@ bool Form2::isDesignated(int index) const {
 }
 
 void Form2::Form_Load() {
-    ResetWorkspace();
+    if (!continueLastSession()) {
+        ResetWorkspace();
+        saveSession(); // nothing to go on with next time
+    }
     WebBrowser1->setSilent(true);
     Combo1->clear();
     WebBrowser1->Navigate2(workspace_.programFolder().blankPage());
@@ -140,23 +146,28 @@ void Form2::mnuLoadUsingLocation_Click() {
 }
 
 void Form2::loadFolder(const QString& folder) {
-    if (folder.isEmpty() || refuseSource(folder))
+    if (folder.isEmpty() || refuseSource(folder) || !mayReplaceWorkingCopy())
         return;
-    const QString failure = workspace_.resetWorkFolder();
-    if (!failure.isEmpty()) {
+    // Copied beside the working copy, which a cancel or a failure leaves as it was.
+    Workspace::LoadOutcome loaded;
+    RunWithProgress(this, QStringLiteral("Loading the Folder"),
+                    {Command5, Command2, Command3, cmdSetasFE, cmdSetasDownloadPage, Combo1},
+                    [&](Progress& progress) { loaded = workspace_.load(folder, &progress); });
+    if (loaded.copied.cancelled)
+        return;
+    if (!loaded.failure.isEmpty()) {
         showError(QStringLiteral("Ostrel could not empty its working folder %1, so the folder was "
                                  "not loaded.\n%2\n\nClose the programs that use files in it and "
                                  "try again.")
-                      .arg(workspace_.workFolder(), failure));
+                      .arg(workspace_.workFolder(), loaded.failure));
         return;
     }
-    Combo1->setEnabled(false);
     loadedFolder_ = folder;
-    const CopyReport report = workspace_.copyIn(folder);
     pageList_.forget();
     Combo1->setEnabled(true);
-    if (!report.ok())
-        reportCopyFailures(folder, report.failures);
+    if (!loaded.copied.ok())
+        reportCopyFailures(folder, loaded.copied.failures);
+    offerKeptEdits(folder);
 }
 
 bool Form2::refuseSource(const QString& folder) {

@@ -1,9 +1,11 @@
 #pragma once
 
 #include "Form2Layout.h"
+#include "KeptEdits.h"
 #include "PageListMonitor.h"
 #include "Twips.h"
 #include "Workspace.h"
+#include "builder/ProductStore.h"
 #include "editor/EditSession.h"
 #include "editor/WebBrowser.h"
 #include "util/ProgramFolder.h"
@@ -150,6 +152,18 @@ private:
     bool isInWorkFolder(const QString& page) const;
     bool listMayChange() const { return !editing_.isEditing() && !editing_.isBusy(); }
 
+    // Changed pages outliving the session (Form2Products.cpp).
+    QString sessionFile() const;
+    // At start: offers to go on with the pages changed last time; true when the seller does.
+    bool continueLastSession();
+    // A page was saved: kept with its product, and remembered for the next start.
+    void keepEditedPage(const QString& file);
+    // Before loading over the working copy: asks when changes there are kept nowhere else.
+    bool mayReplaceWorkingCopy();
+    // After loading a folder: offers the pages changed in it before.
+    void offerKeptEdits(const QString& folder);
+    void saveSession();
+
     Workspace workspace_;
     Form2Services services_;
     PageListMonitor pageList_;
@@ -158,6 +172,9 @@ private:
     std::optional<QRect> screenArea_;
     EditSession editing_;
     QString loadedFolder_; // the seller's folder the working copy came from
+    ProductStore products_;
+    LastSession session_;
+    QStringList unkept_; // changed pages kept in the working copy only
     bool closeApproved_ = false;
 };
 

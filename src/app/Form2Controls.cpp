@@ -241,6 +241,8 @@ void Form2::connectHandlers() {
             [this] { WebBrowser1_DownloadComplete(); });
     connect(&editing_, &EditSession::editingChanged, this,
             [this](bool editing) { setEditControls(editing); });
+    connect(&editing_, &EditSession::pageSaved, this,
+            [this](const QString& file) { keepEditedPage(file); });
     connect(tmrHTMLSourceMonitor, &QTimer::timeout, this, [this] { tmrHTMLSourceMonitor_Timer(); });
     connect(tmrRemoveMsgs, &QTimer::timeout, this, [this] { tmrRemoveMsgs_Timer(); });
     tmrHTMLSourceMonitor->start();

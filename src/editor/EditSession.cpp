@@ -176,6 +176,7 @@ void EditSession::reportOtherDocument(const WebBrowser::PageMarkup& markup, cons
 bool EditSession::write(const WebBrowser::PageMarkup& markup, const QString& file) {
     try {
         SavePageToFile(savedPageText(markup), markup.characterSet, file);
+        emit pageSaved(file);
         return true;
     } catch (const FileError& error) {
         messages_.MsgBox(QStringLiteral("Error"),

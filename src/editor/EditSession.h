@@ -52,6 +52,8 @@ public:
 
 signals:
     void editingChanged(bool editing);
+    // A page was written, in edit mode or by a tag inserted into the page shown.
+    void pageSaved(const QString& file);
 
 private:
     enum class Answer { Yes, No, Cancel };

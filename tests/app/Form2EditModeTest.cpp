@@ -3,6 +3,7 @@
 #include "app/services/QtDialogs.h"
 
 #include <QApplication>
+#include <QDir>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
@@ -23,6 +24,9 @@ protected:
 
     // A window with b.html shown and designated as the front-end page.
     void openWindow() {
+        // A seller with nothing kept from an earlier round of the same test.
+        QDir(root / QStringLiteral("program/products")).removeRecursively();
+        QFile::remove(root / QStringLiteral("program/session.json"));
         start();
         loadTyped(makeSite(QStringLiteral("site")));
         form->Combo1->setCurrentIndex(1); // b.html
@@ -344,6 +348,54 @@ TEST_F(Form2EditMode, ConvertWhileEditingSavesTheEditsFirstAsTheSellerChooses) {
         root.write(QStringLiteral("program/tmp/b.html"), before);
         openWindow();
     }
+}
+
+TEST_F(Form2EditMode, ChangedPagesOutliveTheSessionAndComeBackWithTheirFolder) {
+    // {at the next start, on loading the folder again}: Yes or No to each offer, and whether the
+    // working copy then holds the changed page. The seller's own folder never changes.
+    const QByteArray original = readBytes(root / QStringLiteral("site/b.html"));
+    for (const auto& [continueAnswer, reloadAnswer, changedAfterStart, changedAfterReload] :
+         {std::tuple{MsgResult::Yes, MsgResult::Yes, true, true},
+          std::tuple{MsgResult::No, MsgResult::Yes, false, true},
+          std::tuple{MsgResult::No, MsgResult::No, false, false}}) {
+        SCOPED_TRACE(std::to_string(continueAnswer) + " " + std::to_string(reloadAnswer));
+        openWindow();
+        enterEditMode();
+        edit();
+        leave({MsgResult::Yes});
+        ASSERT_EQ(readBytes(work("b.html")), edited());
+
+        form.reset(); // quit, and start again
+        messages.shown.clear();
+        messages.answers = {continueAnswer};
+        start();
+        EXPECT_EQ(messages.titles(), QStringList{QStringLiteral("Continue")});
+        EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("b.html")));
+        EXPECT_EQ(QFile::exists(work("b.html")) && readBytes(work("b.html")) == edited(),
+                  changedAfterStart);
+
+        messages.shown.clear();
+        messages.answers = {reloadAnswer};
+        loadTyped(root / QStringLiteral("site"));
+        EXPECT_EQ(messages.titles().filter(QStringLiteral("Changed Pages")).size(), 1);
+        EXPECT_EQ(readBytes(work("b.html")) == edited(), changedAfterReload);
+        EXPECT_EQ(readBytes(root / QStringLiteral("site/b.html")), original);
+    }
+
+    // Changes that could not be kept with the product are not replaced without a question, whose
+    // Enter keeps them.
+    openWindow();
+    root.write(QStringLiteral("program/products"), "a file where the products' folder goes");
+    enterEditMode();
+    edit();
+    leave({MsgResult::Yes});
+    ASSERT_EQ(messages.titles().filter(QStringLiteral("Error")).size(), 1);
+    messages.shown.clear();
+    messages.answers = {MsgResult::No};
+    loadTyped(makeSite(QStringLiteral("other")));
+    ASSERT_EQ(messages.titles().last(), QStringLiteral("Changed Pages"));
+    EXPECT_EQ(messages.shown.last().style, MsgStyle::YesNoQuestion | MsgStyle::DefaultButton2);
+    EXPECT_EQ(readBytes(work("b.html")), edited());
 }
 
 TEST_F(Form2EditMode, ActivationReloadsThePreviewOnlyOutsideEditMode) {
