@@ -67,13 +67,18 @@ bool Form2::isDesignated(int index) const {
 }
 
 void Form2::Form_Load() {
-    if (!continueLastSession()) {
-        ResetWorkspace();
-        saveSession(); // nothing to go on with next time
-    }
     WebBrowser1->setSilent(true);
     Combo1->clear();
     WebBrowser1->Navigate2(workspace_.programFolder().blankPage());
+    if (continueLastSession()) {
+        // The list may have been filled while the question was open: it is made anew.
+        pageList_.forget();
+        Combo1->setEnabled(true);
+        RefreshPageList();
+    } else {
+        ResetWorkspace();
+        saveSession(); // nothing to go on with next time
+    }
     ProductTitle = QStringLiteral("Ostrel!");
     ProductTitle += QStringLiteral(" Pro");
     BylineText = QStringLiteral(" ");

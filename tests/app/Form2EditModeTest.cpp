@@ -373,6 +373,8 @@ TEST_F(Form2EditMode, ChangedPagesOutliveTheSessionAndComeBackWithTheirFolder) {
         EXPECT_TRUE(messages.shown[0].text.contains(QStringLiteral("b.html")));
         EXPECT_EQ(QFile::exists(work("b.html")) && readBytes(work("b.html")) == edited(),
                   changedAfterStart);
+        form->tmrHTMLSourceMonitor_Timer();
+        EXPECT_EQ(entries().size(), changedAfterStart ? 3 : 0);
 
         messages.shown.clear();
         messages.answers = {reloadAnswer};
