@@ -4,11 +4,16 @@
 #include "util/HelperOps.h"
 #include "util/KillFolder.h"
 #include "util/PageListing.h"
+#include "util/Progress.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QUrl>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace {
 
@@ -22,11 +27,32 @@ QString createFolder(const QString& path) {
         .arg(path, QString::fromLocal8Bit(ec.message().c_str()));
 }
 
+// Also a link or a file standing there: it goes as itself, never followed.
+bool standsThere(const QString& path) {
+    std::error_code ec;
+    return std::filesystem::exists(std::filesystem::symlink_status(toFsPath(path), ec));
+}
+
+QString removeIfThere(const QString& path) {
+    QString failure;
+    return !standsThere(path) || KillFolder(path, &failure) ? QString() : failure;
+}
+
+QString renameFailure(const QString& from, const QString& to, int error) {
+    return QStringLiteral("Cannot rename %1 to %2: %3")
+        .arg(from, to, QString::fromLocal8Bit(std::strerror(error)));
+}
+
 } // namespace
 
 Workspace::Workspace(ProgramFolder programFolder) : programFolder_(std::move(programFolder)) {}
 
 QString Workspace::resetWorkFolder() const {
+    for (const QString& leftover : {loadingFolder(), replacedFolder()}) {
+        const QString failure = removeIfThere(leftover);
+        if (!failure.isEmpty())
+            return failure;
+    }
     const QString work = workFolder();
     if (!PathExists(work, true))
         return {};
@@ -58,8 +84,67 @@ Workspace::SourceCheck Workspace::checkSource(const QString& folder) const {
     return SourceCheck::Ok;
 }
 
+Workspace::LoadOutcome Workspace::load(const QString& source, Progress* progress) const {
+    LoadOutcome outcome;
+    const QString work = workFolder();
+    const QString loading = loadingFolder();
+    const QString replaced = replacedFolder();
+    // Both are the program's own names: what stands there was left by a load that never ended.
+    for (const QString& leftover : {loading, replaced}) {
+        outcome.failure = removeIfThere(leftover);
+        if (!outcome.failure.isEmpty())
+            return outcome;
+    }
+    outcome.failure = createFolder(programFolder_.dataFolder());
+    if (!outcome.failure.isEmpty())
+        return outcome;
+    if (::mkdir(toFsPath(loading).c_str(), 0777) != 0) {
+        outcome.failure = QStringLiteral("Cannot create the folder %1: %2")
+                              .arg(loading, QString::fromLocal8Bit(std::strerror(errno)));
+        return outcome;
+    }
+    outcome.copied = CopyFolder(source, loading, progress);
+    if (progress && progress->cancelled())
+        outcome.copied.cancelled = true; // too late to stop the copy, in time to keep it out
+    if (outcome.copied.cancelled) {
+        KillFolder(loading);
+        return outcome;
+    }
+
+    // The old working folder is set aside, not deleted, until the new one stands in its place.
+    const bool hadWork = standsThere(work);
+    if (hadWork && std::rename(toFsPath(work).c_str(), toFsPath(replaced).c_str()) != 0) {
+        outcome.failure = renameFailure(work, replaced, errno);
+        KillFolder(loading);
+        return outcome;
+    }
+    if (std::rename(toFsPath(loading).c_str(), toFsPath(work).c_str()) != 0) {
+        outcome.failure = renameFailure(loading, work, errno);
+        if (hadWork)
+            std::rename(toFsPath(replaced).c_str(), toFsPath(work).c_str());
+        KillFolder(loading);
+        return outcome;
+    }
+    // A working folder that cannot be emptied is put back: the folder is then not loaded, as
+    // when the user's programs hold files in it.
+    QString failure;
+    if (hadWork && !KillFolder(replaced, &failure) &&
+        std::rename(toFsPath(work).c_str(), toFsPath(loading).c_str()) == 0) {
+        if (std::rename(toFsPath(replaced).c_str(), toFsPath(work).c_str()) == 0) {
+            KillFolder(loading);
+            outcome.failure = failure;
+        } else {
+            std::rename(toFsPath(loading).c_str(), toFsPath(work).c_str()); // loaded after all
+        }
+    }
+    return outcome;
+}
+
 CopyReport Workspace::copyIn(const QString& source) const {
-    return CopyFolder(source, workFolder());
+    LoadOutcome outcome = load(source);
+    if (!outcome.failure.isEmpty())
+        outcome.copied.failures << outcome.failure;
+    return outcome.copied;
 }
 
 QString Workspace::canonicalWorkFolder() const {

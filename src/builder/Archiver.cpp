@@ -2,18 +2,21 @@
 
 #include "StoredTypes.h"
 #include "util/FsPath.h"
+#include "util/Progress.h"
 #include "util/TextFile.h"
 #include "util/services/Launcher.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QStandardPaths>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
+#include <optional>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -67,11 +70,17 @@ QList<QStringList> packingRuns(const QString& partName, const QString& folderNam
     return {deflate, store};
 }
 
+// 7za's progress ("  42% 3 + name") is drawn over itself with backspaces; it is no part of
+// what went wrong.
 QString lastLines(const QString& output, int count) {
-    QStringList lines = output.split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    static const QRegularExpression drawnProgress(QStringLiteral("^\\d+%"));
+    QStringList lines = QString(output)
+                            .replace(QLatin1Char('\b'), QLatin1Char('\n'))
+                            .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
     for (QString& line : lines)
         line = line.trimmed();
     lines.removeAll(QString());
+    lines.removeIf([](const QString& line) { return drawnProgress.match(line).hasMatch(); });
     return lines.mid(qMax(0, lines.size() - count)).join(QLatin1Char(' '));
 }
 
@@ -101,6 +110,38 @@ private:
     int fd_ = -1;
 };
 
+// Follows 7za's percentages (-bsp1) across the runs; a number may come split over two pieces.
+class PackingProgress {
+public:
+    PackingProgress(Progress& progress, int runs) : progress_(progress), runs_(runs) {}
+
+    void startRun(int run) {
+        run_ = run;
+        tail_.clear();
+        report(0);
+    }
+    void printed(const QString& piece) {
+        static const QRegularExpression percent(QStringLiteral("(\\d{1,3})%"));
+        tail_ = (tail_ + piece).right(64);
+        int last = -1;
+        for (const QRegularExpressionMatch& m : percent.globalMatch(tail_))
+            last = m.captured(1).toInt();
+        if (last >= 0 && last <= 100)
+            report(last);
+    }
+
+private:
+    void report(int percent) {
+        progress_.step(QStringLiteral("Packing the plugin..."), qint64(run_) * 100 + percent,
+                       qint64(runs_) * 100);
+    }
+
+    Progress& progress_;
+    int runs_;
+    int run_ = 0;
+    QString tail_;
+};
+
 } // namespace
 
 Archiver::Archiver(Launcher& launcher, QString programFolder)
@@ -114,7 +155,7 @@ QString Archiver::findArchiver() const {
 }
 
 void Archiver::pack(const QString& parentFolder, const QString& folderName,
-                    const QString& archivePath) {
+                    const QString& archivePath, Progress* progress) {
     const QString archiver = findArchiver();
     if (archiver.isEmpty())
         throw BuildError{ENOENT,
@@ -132,9 +173,26 @@ void Archiver::pack(const QString& parentFolder, const QString& folderName,
                              .arg(parentFolder + QLatin1Char('/') + folderName, archivePath, why)};
     };
     const WorkingFolder workingFolder(parentFolder);
-    for (const QStringList& arguments : packingRuns(partName, folderName)) {
+    const QList<QStringList> runs = packingRuns(partName, folderName);
+    std::optional<PackingProgress> packing;
+    Launcher::Watch watch;
+    if (progress) {
+        packing.emplace(*progress, int(runs.size()));
+        watch.output = [&](const QString& printed) { packing->printed(printed); };
+        watch.stop = [progress] { return progress->cancelled(); };
+    }
+    for (int run = 0; run < runs.size(); ++run) {
+        QStringList arguments = runs[run];
+        if (packing) {
+            packing->startRun(run);
+            arguments.insert(1, QStringLiteral("-bsp1")); // percentages on the output
+        }
         const Launcher::Outcome outcome =
-            launcher_.runAndWait(archiver, arguments, workingFolder.name());
+            launcher_.runAndWait(archiver, arguments, workingFolder.name(), watch);
+        if (outcome.stopped || (progress && progress->cancelled())) {
+            removePartFiles(parent, partName);
+            throw Cancelled{};
+        }
         if (!outcome.started)
             failWith(
                 ENOENT,

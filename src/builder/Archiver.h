@@ -5,6 +5,7 @@
 #include <QString>
 
 class Launcher;
+class Progress;
 
 // Packs a folder into a ZIP archive with the 7za archiver: files of the types in StoredTypes.h
 // stored as they are, all others deflated. The archive is written under a temporary name in the
@@ -20,8 +21,10 @@ public:
     // folder at its top. parentFolder must lie on archivePath's file system, so the finished
     // archive is renamed into place at once, and folderName must hold no wildcard (* or ?), as
     // 7za is given patterns inside it. Throws BuildError; on failure an existing archive stays
-    // as it was, and nothing of the packing is left in parentFolder.
-    void pack(const QString& parentFolder, const QString& folderName, const QString& archivePath);
+    // as it was, and nothing of the packing is left in parentFolder. With progress, reports
+    // the percentage packed and, cancelled, stops 7za, cleans up and throws Cancelled.
+    void pack(const QString& parentFolder, const QString& folderName, const QString& archivePath,
+              Progress* progress = nullptr);
 
 private:
     Launcher& launcher_;

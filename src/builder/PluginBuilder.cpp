@@ -12,6 +12,7 @@
 #include "util/FileError.h"
 #include "util/FsPath.h"
 #include "util/HelperOps.h"
+#include "util/Progress.h"
 #include "util/RecurseFiles.h"
 #include "util/TextFile.h"
 
@@ -26,8 +27,10 @@ namespace {
 
 const QString kPageFolder = QStringLiteral("modules/template");
 
-void copyOrFail(const QString& from, const QString& to, const QString& what) {
-    const CopyReport report = CopyFolder(from, to);
+void copyOrFail(const QString& from, const QString& to, const QString& what, Progress* progress) {
+    const CopyReport report = CopyFolder(from, to, progress);
+    if (report.cancelled)
+        throw Cancelled{};
     if (!report.ok())
         throw BuildError{report.firstError,
                          QStringLiteral("Cannot copy %1 into %2: %3")
@@ -52,8 +55,9 @@ QString relativePath(const QString& path, const QString& folder) {
 
 PluginBuilder::PluginBuilder(Launcher& launcher) : launcher_(launcher) {}
 
-QString PluginBuilder::build(const BuildRequest& request) {
+QString PluginBuilder::build(const BuildRequest& request, Progress* progress) {
     problems_.clear();
+    progress_ = progress;
     checkRequest(request);
     try {
         checkTemplate(request);
@@ -64,14 +68,16 @@ QString PluginBuilder::build(const BuildRequest& request) {
         convertPages(request, plugin);
         if (request.strictReferences && !problems_.isEmpty())
             throw ReferencesToCheck{};
+        stopIfCancelled(progress);
         personaliseTemplate(request, plugin);
         writeDeliveryLists(request, plugin);
         AddFolderIndexes(plugin);
 
         const QString archive = ArchivePath(request);
         Pause(1);
+        stopIfCancelled(progress);
         Archiver(launcher_, request.programFolder)
-            .pack(staging.path(), request.pluginPrefix, archive);
+            .pack(staging.path(), request.pluginPrefix, archive, progress);
         return archive;
     } catch (const FileError& error) {
         throw BuildError{error.code(), error.description()};
@@ -108,10 +114,10 @@ void PluginBuilder::assemblePluginFolder(const BuildRequest& request, const QStr
     if (::mkdir(toFsPath(plugin).c_str(), 0777) != 0)
         throw FileError::fromErrno(errno, QStringLiteral("Cannot create the folder"), plugin);
     Pause(1);
-    copyOrFail(request.templateFolder, plugin, QStringLiteral("the plugin template"));
+    copyOrFail(request.templateFolder, plugin, QStringLiteral("the plugin template"), progress_);
     Pause(1);
     copyOrFail(request.pagesFolder, plugin + QLatin1Char('/') + kPageFolder,
-               QStringLiteral("the pages"));
+               QStringLiteral("the pages"), progress_);
     Pause(1);
     assets_.clear();
     RecurseFiles(request.pagesFolder, request.pagesFolder, assets_);
@@ -123,14 +129,28 @@ void PluginBuilder::convertPages(const BuildRequest& request, const QString& plu
         assets_, relativePath(request.frontPage, request.pagesFolder),
         relativePath(request.downloadPage, request.pagesFolder), request.deliveryFiles);
     const ReferenceConverter references(assets_, pages, AssetUrlPrefix());
+    const qint64 total = pages.others.size() + 2;
+    qint64 converted = 0;
+    auto next = [&] {
+        stopIfCancelled(progress_);
+        if (progress_)
+            progress_->step(QStringLiteral("Converting pages (%1 of %2)...")
+                                .arg(countText(converted + 1), countText(total)),
+                            converted, total);
+        ++converted;
+    };
+    next();
     problems_ += ConvertPage(request.frontPage, pages.front, FrontTags(), references,
                              pageFolder + QStringLiteral("converted_index.php"));
+    next();
     problems_ += ConvertPage(request.downloadPage, pages.download, BackTags(), references,
                              pageFolder + QStringLiteral("converted_download.php"));
-    for (qsizetype i = 0; i < pages.others.size(); ++i)
+    for (qsizetype i = 0; i < pages.others.size(); ++i) {
+        next();
         problems_ +=
             ConvertPage(request.pagesFolder + QLatin1Char('/') + pages.others[i], pages.others[i],
                         FrontTags(), references, pageFolder + ConvertedOtherPage(i));
+    }
     SaveTextToFile(SitePagesPhp(pages), plugin + QStringLiteral("/modules/site_pages.php"));
 
     // Only the converted pages are served: a plain copy would show the tags as written, and the

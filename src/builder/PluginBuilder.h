@@ -8,6 +8,7 @@
 #include <QStringList>
 
 class Launcher;
+class Progress;
 
 // A strict build stopped because the pages hold references to check; the builder's problems()
 // lists them.
@@ -25,8 +26,9 @@ public:
 
     // Runs the whole build and returns the archive's path. Throws BuildError, or for a strict
     // request ReferencesToCheck; a failed build leaves an existing archive of the same name as
-    // it was.
-    QString build(const BuildRequest& request);
+    // it was. With progress, reports each stage (copying, converting pages, packing) and,
+    // cancelled, throws Cancelled leaving no archive and no staging folder.
+    QString build(const BuildRequest& request, Progress* progress = nullptr);
 
     // The assets of the last build: the pages folder's files, relative, with "/" separators.
     const QStringList& assets() const { return assets_; }
@@ -43,6 +45,7 @@ private:
     void writeDeliveryLists(const BuildRequest& request, const QString& plugin) const;
 
     Launcher& launcher_;
+    Progress* progress_ = nullptr;
     QStringList assets_;
     QList<ReferenceProblem> problems_;
 };

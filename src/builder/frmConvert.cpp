@@ -4,9 +4,11 @@
 #include "PageConversion.h"
 #include "PluginBuilder.h"
 #include "ProductStore.h"
+#include "WorkWithProgress.h"
 #include "conversion/SitePages.h"
 #include "util/HelperOps.h"
 #include "util/PageEncoding.h"
+#include "util/Progress.h"
 #include "util/RecurseFiles.h"
 #include "util/ScreenFit.h"
 #include "util/services/Launcher.h"
@@ -424,7 +426,11 @@ void frmConvert::Command3_Click() {
 
     setBusy(true);
     try {
-        PluginBuilder(launcher_).build(r);
+        RunWithProgress(this, QStringLiteral("Creating the Plugin"), {},
+                        [&](Progress& progress) { PluginBuilder(launcher_).build(r, &progress); });
+    } catch (const Cancelled&) {
+        setBusy(false); // nothing was made, and nothing needs saying
+        return;
     } catch (const BuildError& error) {
         setBusy(false);
         messages_.MsgBox(QStringLiteral("Error"), error.message(), MsgStyle::Information);

@@ -1,7 +1,9 @@
 #include "CopyFolder.h"
 
 #include "FsPath.h"
+#include "Progress.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -32,10 +34,20 @@ QString systemMessage(int errnoValue) {
     return QString::fromLocal8Bit(std::strerror(errnoValue));
 }
 
+// Large files are copied in chunks of this size, so a cancel is heard within one.
+constexpr off_t kChunk = 8 << 20;
+
 class FolderCopier {
 public:
-    FolderCopier(CopyReport& report, FileId destination)
-        : report_(report), destination_(destination) {}
+    // Counting walks the tree as copying would, and copies nothing.
+    enum class Mode { Copy, Count };
+
+    FolderCopier(CopyReport& report, FileId destination, Progress* progress, Mode mode,
+                 qint64 total = 0)
+        : report_(report), destination_(destination), progress_(progress), mode_(mode),
+          total_(total) {}
+
+    qint64 files() const { return files_; }
 
     void copyTree(const fs::path& from, const fs::path& to) {
         FileId id{};
@@ -46,7 +58,8 @@ public:
                         ELOOP);
         ancestors_.push_back(id);
         std::error_code ec;
-        for (fs::directory_iterator it(from, ec), end; !ec && it != end; it.increment(ec))
+        for (fs::directory_iterator it(from, ec), end; !ec && it != end && !stopped();
+             it.increment(ec))
             copyEntry(it->path(), to / it->path().filename());
         if (ec)
             noteErrno(from, ec.value());
@@ -65,8 +78,11 @@ private:
                         error);
         }
 
-        if (S_ISREG(target.st_mode))
+        if (S_ISREG(target.st_mode)) {
+            if (mode_ == Mode::Count)
+                return void(++files_);
             return copyFile(from, to, target);
+        }
         if (!S_ISDIR(target.st_mode))
             return note(from, QStringLiteral("not a regular file or folder"), ENOTSUP);
         if (FileId{target.st_dev, target.st_ino} == destination_)
@@ -75,12 +91,28 @@ private:
             return note(from, QStringLiteral("link leads back into a folder being copied"), ELOOP);
 
         std::error_code ec;
-        fs::create_directory(to, ec);
-        if (ec)
-            return noteErrno(to, ec.value());
-        if (!fs::is_directory(fs::symlink_status(to, ec)))
-            return note(to, QStringLiteral("cannot create the folder"), ENOTDIR);
+        if (mode_ == Mode::Copy) {
+            fs::create_directory(to, ec);
+            if (ec)
+                return noteErrno(to, ec.value());
+            if (!fs::is_directory(fs::symlink_status(to, ec)))
+                return note(to, QStringLiteral("cannot create the folder"), ENOTDIR);
+        }
         copyTree(from, to);
+    }
+
+    bool stopped() {
+        if (!report_.cancelled && progress_ && progress_->cancelled())
+            report_.cancelled = true;
+        return report_.cancelled;
+    }
+
+    void reportFile() {
+        ++files_;
+        if (progress_)
+            progress_->step(QStringLiteral("Copying files (%1 of %2)...")
+                                .arg(countText(files_), countText(qMax(files_, total_))),
+                            files_, qMax(files_, total_));
     }
 
     bool isAncestor(FileId id) const {
@@ -114,18 +146,24 @@ private:
             return noteErrno(to, errno);
         if (error != 0) {
             ::unlink(to.c_str()); // no truncated copy left behind
-            noteErrno(from, error);
+            if (error != ECANCELED)
+                noteErrno(from, error);
+            return;
         }
+        reportFile();
     }
 
-    // Copies until the end of the input; returns 0 or the errno of the failing call.
-    static int pump(int in, int out, off_t size) {
+    // Copies until the end of the input; returns 0, the errno of the failing call, or ECANCELED.
+    int pump(int in, int out, off_t size) {
         // In the kernel where the file system allows it; files that report no size (such as
         // those of /proc) and file systems that refuse go through a buffer.
         if (size > 0) {
             off_t left = size;
             while (left > 0) {
-                const ssize_t n = ::copy_file_range(in, nullptr, out, nullptr, size_t(left), 0);
+                if (stopped())
+                    return ECANCELED;
+                const ssize_t n =
+                    ::copy_file_range(in, nullptr, out, nullptr, size_t(std::min(left, kChunk)), 0);
                 if (n > 0) {
                     left -= n;
                     continue;
@@ -139,7 +177,12 @@ private:
             }
         }
         static thread_local std::vector<char> buffer(1 << 18);
-        for (;;) {
+        for (off_t sinceCheck = 0;; sinceCheck += off_t(buffer.size())) {
+            if (sinceCheck >= kChunk) {
+                if (stopped())
+                    return ECANCELED;
+                sinceCheck = 0;
+            }
             ssize_t n = ::read(in, buffer.data(), buffer.size());
             if (n == 0)
                 return 0;
@@ -162,6 +205,8 @@ private:
     }
 
     void note(const fs::path& path, const QString& reason, int errnoValue) {
+        if (mode_ == Mode::Count)
+            return; // the copy that follows says it
         report_.failures << QStringLiteral("%1: %2").arg(fromFsPath(path), reason);
         if (report_.firstError == 0)
             report_.firstError = errnoValue;
@@ -172,12 +217,16 @@ private:
 
     CopyReport& report_;
     FileId destination_;
+    Progress* progress_;
+    Mode mode_;
+    qint64 total_;
+    qint64 files_ = 0;
     std::vector<FileId> ancestors_;
 };
 
 } // namespace
 
-CopyReport CopyFolder(const QString& source, const QString& destination) {
+CopyReport CopyFolder(const QString& source, const QString& destination, Progress* progress) {
     CopyReport report;
     const fs::path from = toFsPath(source);
     const fs::path to = toFsPath(destination);
@@ -198,6 +247,18 @@ CopyReport CopyFolder(const QString& source, const QString& destination) {
     FileId sourceId{};
     if (idOf(from, sourceId) && sourceId == destinationId)
         return fail(source, QStringLiteral("cannot be copied onto itself"), EINVAL);
-    FolderCopier(report, destinationId).copyTree(from, to);
+    qint64 total = 0;
+    if (progress) {
+        FolderCopier counter(report, destinationId, progress, FolderCopier::Mode::Count);
+        counter.copyTree(from, to);
+        total = counter.files();
+        if (report.cancelled)
+            return report;
+        progress->step(
+            QStringLiteral("Copying files (%1 of %2)...").arg(countText(0), countText(total)), 0,
+            total);
+    }
+    FolderCopier(report, destinationId, progress, FolderCopier::Mode::Copy, total)
+        .copyTree(from, to);
     return report;
 }

@@ -3,6 +3,7 @@
 #include "builder/PageConversion.h"
 #include "builder/PluginHeader.h"
 #include "fakes/FakeLauncher.h"
+#include "fakes/FakeProgress.h"
 #include "support/ArchiveTools.h"
 #include "support/Fingerprint.h"
 #include "support/TempFolder.h"
@@ -306,6 +307,46 @@ TEST_F(PluginBuilderTest, ArchiverFailuresKeepTheOldArchive) {
     launcher.scripted = [](const FakeLauncher::Run&) { return Launcher::Outcome{true, 7, {}, {}}; };
     EXPECT_EQ(failedBuild(request()).number, 7);
     EXPECT_EQ(fingerprint(dir / QStringLiteral("pages")), pagesBefore);
+}
+
+TEST_F(PluginBuilderTest, ACancelAtAnyStageLeavesNoArchiveNoStagingAndTheOldArchive) {
+    const QByteArray old("an older archive");
+    dir.write(QStringLiteral("output/myplugin.zip"), old);
+    // Writes its part, says how far it is, and would pack for a long time.
+    const QString archiver = dir.write(
+        QStringLiteral("program/7za"),
+        "#!/bin/sh\npart= prev=\nfor a; do [ \"$prev\" = -- ] && [ -z \"$part\" ] && part=$a; "
+        "prev=$a; done\nprintf 'PK\\003\\004 half' > \"$part\"\nprintf '  0%%\\b\\b\\b\\b 4'\n"
+        "sleep 0.1\nprintf '2%% 1 + x'\nexec sleep 30\n");
+    QFile::setPermissions(archiver, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    FakeProgress::Step packed{};
+    struct Case {
+        const char* stage;
+        std::function<bool(const FakeProgress::Step&)> cancelAt;
+    };
+    const QList<Case> cases{
+        {"copying", [](const auto& s) { return s.what.startsWith("Copying") && s.done > 0; }},
+        {"converting", [](const auto& s) { return s.what.startsWith("Converting"); }},
+        {"packing",
+         [&](const auto& s) {
+             packed = s;
+             return s.what.startsWith("Packing") && s.done > 0;
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stage);
+        FakeProgress progress;
+        progress.cancelWhen = [&] {
+            return !progress.steps.isEmpty() && c.cancelAt(progress.steps.last());
+        };
+        EXPECT_THROW(PluginBuilder(launcher).build(request(), &progress), Cancelled);
+        expectOldArchiveKeptAndNoPartLeft(old);
+    }
+    // 7za's 42 % of the first of two runs, read though it came in two pieces.
+    EXPECT_EQ(packed.done, 42);
+    EXPECT_EQ(packed.total, 200);
+    ASSERT_EQ(launcher.runs.size(), 1);
+    EXPECT_TRUE(launcher.runs[0].arguments.contains(QStringLiteral("-bsp1")));
 }
 
 TEST_F(PluginBuilderTest, AnArchiverThatCannotRunIsReported) {

@@ -14,8 +14,10 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPlainTextEdit>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QThread>
 #include <gtest/gtest.h>
 #include <memory>
 
@@ -254,6 +256,43 @@ TEST_F(frmConvertTest, TheWindowIsBusyWhileTheArchiverRuns) {
     ASSERT_FALSE(seen.isEmpty());
     seen.removeDuplicates(); // the archiver runs more than once
     EXPECT_EQ(seen, QStringList{QStringLiteral("Please Wait...")});
+}
+
+TEST_F(frmConvertTest, CancelInTheProgressDialogStopsTheBuildQuietlyAndKeepsTheOldArchive) {
+    root.write(QStringLiteral("program/output/myplugin.zip"), "older archive");
+    messages.answers = {MsgResult::Yes};
+    QStringList dialogNames;
+    launcher.scripted = [&](const FakeLauncher::Run& run) {
+        // The build runs off the window's thread, which meanwhile serves the dialog.
+        QMetaObject::invokeMethod(
+            window.get(),
+            [&] {
+                auto* dialog = window->findChild<QProgressDialog*>();
+                if (!dialog)
+                    return;
+                dialogNames << dialog->windowTitle();
+                for (QPushButton* button : dialog->findChildren<QPushButton*>()) {
+                    dialogNames << button->accessibleName();
+                    button->click();
+                }
+            },
+            Qt::BlockingQueuedConnection);
+        bool stopped = false;
+        for (int wait = 0; wait < 2000 && !stopped; ++wait, QThread::msleep(5))
+            stopped = run.watch.stop();
+        return Launcher::Outcome{true, -1, QStringLiteral("the program was stopped"), {}, stopped};
+    };
+    window->Command3_Click();
+    EXPECT_EQ(dialogNames,
+              (QStringList{QStringLiteral("Creating the Plugin"), QStringLiteral("Cancel")}));
+    EXPECT_EQ(messages.titles(), QStringList{QStringLiteral("Replace Plugin")});
+    EXPECT_EQ(readBytes(archive()), QByteArray("older archive"));
+    EXPECT_EQ(QDir(program.outputFolder())
+                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+              QStringList{QStringLiteral("myplugin.zip")});
+    EXPECT_TRUE(launcher.openedFolders.isEmpty());
+    EXPECT_FALSE(window->isBusy());
+    EXPECT_TRUE(window->Command3->isEnabled());
 }
 
 TEST_F(frmConvertTest, AnExistingArchiveIsReplacedOnlyWhenTheUserSaysYes) {

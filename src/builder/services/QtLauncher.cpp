@@ -6,10 +6,11 @@
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QProcess>
+#include <QTimer>
 #include <QUrl>
 
 Launcher::Outcome QtLauncher::runAndWait(const QString& program, const QStringList& arguments,
-                                         const QString& workingFolder) {
+                                         const QString& workingFolder, const Watch& watch) {
     Outcome outcome;
     QProcess process;
     process.setProgram(program);
@@ -24,17 +25,37 @@ Launcher::Outcome QtLauncher::runAndWait(const QString& program, const QStringLi
         if (error == QProcess::FailedToStart || process.state() == QProcess::NotRunning)
             loop.quit();
     });
+    QByteArray printed;
+    if (watch.output)
+        QObject::connect(&process, &QProcess::readyReadStandardOutput, &loop, [&] {
+            const QByteArray piece = process.readAll();
+            printed += piece;
+            watch.output(QString::fromLocal8Bit(piece));
+        });
+    QTimer stopCheck;
+    if (watch.stop) {
+        QObject::connect(&stopCheck, &QTimer::timeout, &loop, [&] {
+            if (!outcome.stopped && watch.stop()) {
+                outcome.stopped = true;
+                process.kill();
+            }
+        });
+        stopCheck.start(50);
+    }
     process.start();
     if (process.state() != QProcess::NotRunning)
         loop.exec(QEventLoop::ExcludeUserInputEvents);
+    stopCheck.stop();
 
     outcome.started = process.error() != QProcess::FailedToStart;
-    outcome.output = QString::fromLocal8Bit(process.readAll());
+    outcome.output = QString::fromLocal8Bit(printed + process.readAll());
     if (!outcome.started) {
         outcome.errorText = process.errorString();
         return outcome;
     }
-    if (process.exitStatus() == QProcess::CrashExit)
+    if (outcome.stopped)
+        outcome.errorText = QStringLiteral("the program was stopped");
+    else if (process.exitStatus() == QProcess::CrashExit)
         outcome.errorText = QStringLiteral("the program stopped abnormally");
     outcome.exitCode = process.exitCode();
     return outcome;
