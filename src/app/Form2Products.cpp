@@ -8,9 +8,10 @@
 #include "util/services/MessageBoxService.h"
 
 #include <QDir>
+#include <QFile>
 
 QString Form2::sessionFile() const {
-    return workspace_.programFolder().dataFolder() + QStringLiteral("/session.json");
+    return products_.folder() + QStringLiteral("/last-session.json");
 }
 
 bool Form2::continueLastSession() {
@@ -96,7 +97,13 @@ void Form2::offerKeptEdits(const QString& folder) {
 }
 
 void Form2::saveSession() {
+    // Written only while there is something to offer, so plain loads leave no trace.
+    if (session_.editedPages.isEmpty()) {
+        QFile::remove(sessionFile());
+        return;
+    }
     try {
+        QDir().mkpath(products_.folder());
         SaveLastSession(session_, sessionFile());
     } catch (const FileError&) {
         // Only the offer at the next start is lost; the pages themselves are kept.

@@ -26,7 +26,6 @@ protected:
     void openWindow() {
         // A seller with nothing kept from an earlier round of the same test.
         QDir(root / QStringLiteral("program/products")).removeRecursively();
-        QFile::remove(root / QStringLiteral("program/session.json"));
         start();
         loadTyped(makeSite(QStringLiteral("site")));
         form->Combo1->setCurrentIndex(1); // b.html
