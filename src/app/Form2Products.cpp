@@ -47,16 +47,17 @@ void Form2::keepEditedPage(const QString& file) {
     if (!session_.editedPages.contains(page))
         session_.editedPages << page;
     unkept_.removeAll(page);
-    try {
-        if (loadedFolder_.isEmpty())
-            throw FileError(0, QStringLiteral("The page was not loaded from a folder."));
-        KeptEdits(products_.productFolder(loadedFolder_)).keep(workspace_.workFolder(), page);
-    } catch (const FileError& error) {
-        unkept_ << page;
-        if (!loadedFolder_.isEmpty())
+    if (loadedFolder_.isEmpty()) {
+        unkept_ << page; // dropped pages belong to no product
+    } else {
+        try {
+            KeptEdits(products_.productFolder(loadedFolder_)).keep(workspace_.workFolder(), page);
+        } catch (const FileError& error) {
+            unkept_ << page;
             showError(QStringLiteral("%1 is saved in the working copy, but Ostrel could not keep "
                                      "a copy with your product for later.\n%2")
                           .arg(page, error.description()));
+        }
     }
     saveSession();
 }

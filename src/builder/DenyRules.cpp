@@ -42,14 +42,7 @@ void appendTo(const fs::path& file, const QByteArray& text) {
     const int fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (fd < 0)
         throw FileError::fromErrno(errno, QStringLiteral("Cannot write"), shown);
-    try {
-        writeAllBytes(fd, text, shown);
-    } catch (...) {
-        ::close(fd);
-        throw;
-    }
-    if (::close(fd) != 0)
-        throw FileError::fromErrno(errno, QStringLiteral("Cannot write"), shown);
+    writeAllBytesAndClose(fd, text, shown);
 }
 
 } // namespace

@@ -25,14 +25,7 @@ void writeIndexIfMissing(const fs::path& folder) {
             return;
         throw FileError::fromErrno(errno, QStringLiteral("Cannot create"), shown);
     }
-    try {
-        writeAllBytes(fd, kSilentIndex, shown);
-    } catch (...) {
-        ::close(fd);
-        throw;
-    }
-    if (::close(fd) != 0)
-        throw FileError::fromErrno(errno, QStringLiteral("Cannot write"), shown);
+    writeAllBytesAndClose(fd, kSilentIndex, shown);
 }
 
 } // namespace

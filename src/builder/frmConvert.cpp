@@ -265,7 +265,7 @@ void frmConvert::rememberProduct(ProductStore& store, const QString& sourceFolde
             item->setCheckState(record->deliveryFiles.contains(item->text()) ? Qt::Checked
                                                                              : Qt::Unchecked);
     }
-    LoadReferenceReport(workFiles());
+    LoadReferenceReport(assets_); // the delivery choice moves pages' links to them
     lblRemembered->setText(
         QStringLiteral("Remembered from your last plugin made from this folder (version %1). Keep "
                        "this identifier: with it, WordPress replaces the installed plugin with "
@@ -290,27 +290,17 @@ void frmConvert::saveProduct(const BuildRequest& built) {
     }
 }
 
-QStringList frmConvert::workFiles() const {
-    QStringList assets;
-    try {
-        RecurseFiles(programFolder_.workFolder(), programFolder_.workFolder(), assets);
-    } catch (const FileError&) {
-        // The build reports a folder it cannot read.
-    }
-    return assets;
-}
-
 void frmConvert::LoadDeliveryFiles() {
     lstDeliveryFiles->clear();
     DeliveryChoice choice;
     const QString work = programFolder_.workFolder();
-    QStringList assets;
+    assets_.clear();
     try {
-        RecurseFiles(work, work, assets);
+        RecurseFiles(work, work, assets_);
         const QDir folder(work);
         choice = DetectDeliveryFiles(
             LoadPageFromFile(frontPage_), folder.relativeFilePath(frontPage_),
-            LoadPageFromFile(downloadPage_), folder.relativeFilePath(downloadPage_), assets);
+            LoadPageFromFile(downloadPage_), folder.relativeFilePath(downloadPage_), assets_);
     } catch (const FileError&) {
         // A page that cannot be read stops the build with its own message.
     }
@@ -327,7 +317,7 @@ void frmConvert::LoadDeliveryFiles() {
             lstDeliveryFiles);
         none->setFlags(Qt::ItemIsEnabled);
     }
-    LoadReferenceReport(assets);
+    LoadReferenceReport(assets_);
 }
 
 void frmConvert::LoadReferenceReport(const QStringList& assets) {

@@ -75,7 +75,6 @@ private:
     // Shows where the plugin just built is, with the ways to it and the next step.
     void showArchive(const QString& archive);
     BuildRequest request() const;
-    QStringList workFiles() const;
 
     ProgramFolder programFolder_;
     QString frontPage_;
@@ -86,6 +85,7 @@ private:
     void saveProduct(const BuildRequest& built);
 
     QString archive_;
+    QStringList assets_; // the working folder's files, as the delivery list found them
     ProductStore* products_ = nullptr;
     QString sourceFolder_;
     bool recordUnreadable_ = false;

@@ -191,6 +191,17 @@ void writeAllBytes(int fd, const QByteArray& bytes, const QString& path) {
     }
 }
 
+void writeAllBytesAndClose(int fd, const QByteArray& bytes, const QString& path) {
+    try {
+        writeAllBytes(fd, bytes, path);
+    } catch (...) {
+        ::close(fd);
+        throw;
+    }
+    if (::close(fd) != 0)
+        throw FileError::fromErrno(errno, QStringLiteral("Cannot write"), path);
+}
+
 QString LoadTextFromFile(const QString& path) {
     return decodeUtf8Lossless(LoadBytesFromFile(path));
 }

@@ -15,6 +15,8 @@ void appendUtf8(QByteArray& out, char32_t codePoint);
 
 // Writes all bytes to an open file descriptor; throws FileError naming path.
 void writeAllBytes(int fd, const QByteArray& bytes, const QString& path);
+// The same, then closes the descriptor, also when writing fails; a failed close is a failed write.
+void writeAllBytesAndClose(int fd, const QByteArray& bytes, const QString& path);
 
 // Whole-file read; throws FileError when the file is missing or cannot be read.
 QString LoadTextFromFile(const QString& path);

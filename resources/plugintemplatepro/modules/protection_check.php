@@ -187,21 +187,10 @@ return static function ( array $ostrel, $store ) {
 			return $file;
 		}
 
-		/** The uploads folder the store lies in: the main site's on a network. */
-		private function uploads() {
-			if ( ! is_multisite() || is_main_site() ) {
-				return wp_upload_dir( null, false );
-			}
-			switch_to_blog( get_main_site_id() );
-			$uploads = wp_upload_dir( null, false );
-			restore_current_blog();
-			return $uploads;
-		}
-
 		/** The store's address, or '' when it has none. */
 		private function store_url() {
 			$dir     = wp_normalize_path( $this->store->dir() );
-			$uploads = $this->uploads();
+			$uploads = $this->store->uploads();
 			$base    = wp_normalize_path( $uploads['basedir'] );
 			if ( '' === $dir || 0 !== strpos( $dir, $base . '/' ) ) {
 				return '';
@@ -224,7 +213,7 @@ return static function ( array $ostrel, $store ) {
 		 * @return array{0: string, 1: string[]}
 		 */
 		private function refused_paths() {
-			$uploads = $this->uploads();
+			$uploads = $this->store->uploads();
 			$folder  = rawurldecode( (string) wp_parse_url( $uploads['baseurl'], PHP_URL_PATH ) );
 			$folder  = rtrim( $folder, '/' ) . '/' . $this->ostrel['store_parent'] . '/';
 			$plugin  = rawurldecode( (string) wp_parse_url( plugins_url( 'modules/template/', $this->ostrel['file'] ), PHP_URL_PATH ) );

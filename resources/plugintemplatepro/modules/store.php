@@ -54,7 +54,8 @@ return static function ( array $ostrel ) {
 			}
 		}
 
-		private function uploads() {
+		/** The uploads folder the store lies in: the main site's on a network. */
+		public function uploads() {
 			if ( ! is_multisite() || is_main_site() ) {
 				return wp_upload_dir( null, false );
 			}
@@ -99,10 +100,7 @@ return static function ( array $ostrel ) {
 		 */
 		public function sweep() {
 			$found = array();
-			foreach ( array(
-				'files' => $this->files(),
-				'pages' => $this->path_list( 'private_pages.php' ),
-			) as $kind => $paths ) {
+			foreach ( $this->kept() as $kind => $paths ) {
 				foreach ( $paths as $path ) {
 					if ( is_file( $this->public_path( $path ) ) ) {
 						$found[ $path ] = $kind;
@@ -186,15 +184,20 @@ return static function ( array $ostrel ) {
 		 */
 		private function prune( $store ) {
 			$keep = array();
-			foreach ( array(
-				'files' => $this->files(),
-				'pages' => $this->path_list( 'private_pages.php' ),
-			) as $kind => $paths ) {
+			foreach ( $this->kept() as $kind => $paths ) {
 				foreach ( $paths as $path ) {
 					$keep[ $kind . '/' . $path ] = true;
 				}
 				$this->prune_folder( $store, $kind, $keep );
 			}
+		}
+
+		/** What the store keeps, by the folder of the store each kind goes to. */
+		private function kept() {
+			return array(
+				'files' => $this->files(),
+				'pages' => $this->path_list( 'private_pages.php' ),
+			);
 		}
 
 		private function prune_folder( $store, $relative, array $keep ) {
