@@ -243,16 +243,18 @@ printf '%s' "$query_loop" >"$work/query-loop.html"
 
 # Routes by which a logged-in user might ask for the plugin's pages, or change them:
 # LABEL|PAGE HOLDING THE NONCE|THE NONCE'S FIELD|POST DATA FOR THE DOWNLOAD PAGE|POST DATA THAT
-# FINDS THE SALES PAGE (proves the route answered). {nonce}, {id} and {sales} are filled in. The
-# owner may see the download page's sample permalink and change it: those rows are others' only.
+# FINDS THE SALES PAGE (proves the route answered)|OR THE "STATUS BODY" BY WHICH THE ROUTE REFUSES
+# THE SALES PAGE TO A USER WHO MAY NOT EDIT IT (a refused nonce answers "403 -1"). {nonce}, {id}
+# and {sales} are filled in. The owner may see the download page's sample permalink and change
+# it: those rows are others' only.
 ajax_routes=(
     "the link dialog, listing|post-new.php|_ajax_linking_nonce|action=wp-link-ajax page=1 _ajax_linking_nonce={nonce}|action=wp-link-ajax page=1 _ajax_linking_nonce={nonce}"
     "the link dialog, searching 'download'|post-new.php|_ajax_linking_nonce|action=wp-link-ajax page=1 _ajax_linking_nonce={nonce} search=download|action=wp-link-ajax page=1 _ajax_linking_nonce={nonce} search=Balcony"
     "the link dialog, searching 'Thank'|post-new.php|_ajax_linking_nonce|action=wp-link-ajax page=1 _ajax_linking_nonce={nonce} search=Thank|"
-    "the sample permalink|post-new.php|samplepermalinknonce|action=sample-permalink post_id={id} new_title=Free samplepermalinknonce={nonce}|action=sample-permalink post_id={sales} samplepermalinknonce={nonce}"
+    "the sample permalink|post-new.php|samplepermalinknonce|action=sample-permalink post_id={id} new_title=Free samplepermalinknonce={nonce}|action=sample-permalink post_id={sales} samplepermalinknonce={nonce}|200 -1"
     "the media library's post finder|upload.php?mode=list|_ajax_nonce|action=find_posts ps=download _ajax_nonce={nonce}|action=find_posts ps=Balcony _ajax_nonce={nonce}"
-    "quick edit, renaming|edit.php|_inline_edit|action=inline-save post_ID={id} post_name=free-download post_title=Free post_status=publish screen=edit-post post_view=list _inline_edit={nonce}|"
-    "quick edit, drafting|edit.php|_inline_edit|action=inline-save post_ID={id} post_title=Free post_status=draft screen=edit-post post_view=list _inline_edit={nonce}|"
+    "quick edit, renaming|edit.php|_inline_edit|action=inline-save post_ID={id} post_name=free-download post_title=Free post_status=publish post_type=$post_type_a screen=edit-post post_view=list _inline_edit={nonce}|"
+    "quick edit, drafting|edit.php|_inline_edit|action=inline-save post_ID={id} post_title=Free post_status=draft post_type=$post_type_a screen=edit-post post_view=list _inline_edit={nonce}|"
 )
 xmlrpc_routes=(
     "wp.getPosts|$(xml_struct post_type "$post_type_a")"
@@ -274,9 +276,9 @@ ajax_data() {
 # Loop, that names the download page to a logged-in user who does not own the plugin (the owner
 # only through the link dialog); on $site, with $download_id, $sales_id and $sales_url.
 probe_routes() {
-    local role=$1 cookies=$2 row label page field data control nonce args status post
+    local role=$1 cookies=$2 row label page field data control refusal nonce args status post
     for row in "${ajax_routes[@]}"; do
-        IFS='|' read -r label page field data control <<<"$row"
+        IFS='|' read -r label page field data control refusal <<<"$row"
         [ "$role" = administrator ] && [[ $label != "the link dialog"* ]] && continue
         fetch "$site/wp-admin/$page" "$work/nonce-page.html" -b "$cookies" >/dev/null
         nonce=$(php "$here/html-tool.php" xpath "$work/nonce-page.html" "//input[@name='$field']/@value" | head -n 1)
@@ -285,8 +287,9 @@ probe_routes() {
         names_download_page "$work/probe" && leaks+=("$role: $label (status $status)")
         [ -n "$control" ] && [ -n "$nonce" ] || continue
         mapfile -t args < <(ajax_data "$control" "$nonce")
-        fetch "$site/wp-admin/admin-ajax.php" "$work/probe" -b "$cookies" "${args[@]}" >/dev/null
+        status=$(fetch "$site/wp-admin/admin-ajax.php" "$work/probe" -b "$cookies" "${args[@]}")
         grep -qF -e "$sales_url" -e "${sales_url#"$site"}" -e "Balcony" "$work/probe" ||
+            { [ -n "$refusal" ] && [ "$status $(cat "$work/probe")" = "$refusal" ]; } ||
             leaks+=("$role: $label answers, but did not find the sales page either: $(head -c 200 "$work/probe")")
     done
     [ "$role" = administrator ] && return # the owner may change the pages

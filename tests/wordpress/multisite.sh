@@ -17,7 +17,7 @@ start_multisite() {
         abort "MariaDB takes the network's database"
     ms_port=$(free_port)
     ms_site=http://127.0.0.1:$ms_port
-    cp -rL /usr/share/wordpress "$ms_dir" || abort "WordPress is copied for the network"
+    cp -rL "$wordpress" "$ms_dir" || abort "WordPress is copied for the network"
     write_wordpress_config "$ms_dir" network "define( 'WP_ALLOW_MULTISITE', true );"
     ms / install "$password" network || { show_log "debug log" "$debug_log"; abort "the network is installed"; }
     write_wordpress_config "$ms_dir" network "define( 'WP_ALLOW_MULTISITE', true );

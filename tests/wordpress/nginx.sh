@@ -97,7 +97,7 @@ start_nginx_site() {
         abort "MariaDB takes the nginx site's database"
     ng_port=$(free_port)
     ng_site=http://127.0.0.1:$ng_port
-    cp -rL /usr/share/wordpress "$ng_dir" || abort "WordPress is copied for nginx"
+    cp -rL "$wordpress" "$ng_dir" || abort "WordPress is copied for nginx"
     write_wordpress_config "$ng_dir" nginx "define( 'WP_HOME', '$ng_site' );
 define( 'WP_SITEURL', '$ng_site' );"
     ng install "$password" || { show_log "debug log" "$debug_log"; abort "WordPress installs for nginx"; }

@@ -3,15 +3,17 @@
 # on a socket, Apache with mod_php on 127.0.0.1 with its own configuration) and checks what
 # visitors, a Contributor, the site owner and the uninstaller get, the product's protection first;
 # then a site made for the test, in a browser beside its plain files.
-# Usage: run-wordpress-test.sh OSTREL_BUILD SAMPLE_PRODUCT_DIR
+# Usage: run-wordpress-test.sh OSTREL_BUILD SAMPLE_PRODUCT_DIR [WORDPRESS_DIR]
+# WORDPRESS_DIR is the WordPress every site is copied from, Debian's package's by default.
 set -uo pipefail
 
-if [ $# -ne 2 ]; then
-    echo "usage: $0 OSTREL_BUILD SAMPLE_PRODUCT_DIR" >&2
+if [ $# -lt 2 ] || [ $# -gt 3 ]; then
+    echo "usage: $0 OSTREL_BUILD SAMPLE_PRODUCT_DIR [WORDPRESS_DIR]" >&2
     exit 2
 fi
 builder=$(realpath "$1")
 sample=$(realpath "$2")
+wordpress=$(realpath -m "${3:-/usr/share/wordpress}")
 here=$(cd "$(dirname "$0")" && pwd)
 export PATH="$PATH:/usr/sbin:/sbin"
 export QT_QPA_PLATFORM=offscreen
@@ -28,7 +30,7 @@ if [ "$(id -u)" -eq 0 ]; then
     chown -R www-data:www-data "$outer"
     chmod 755 "$outer"
     runuser -u www-data -- env HOME="$outer" TMPDIR="$outer" \
-        bash "$outer/tests/run-wordpress-test.sh" "$outer/program/$(basename "$builder")" "$outer/sample"
+        bash "$outer/tests/run-wordpress-test.sh" "$outer/program/$(basename "$builder")" "$outer/sample" "$wordpress"
     status=$?
     rm -rf "$outer"
     exit $status
@@ -57,7 +59,9 @@ for tool in php mariadbd mariadb-install-db mariadb curl unzip apache2 chromium;
     command -v "$tool" >/dev/null || abort "tool $tool is installed (scripts/install-deps.sh)"
 done
 php -r 'exit(function_exists("imagecreatefrompng") ? 0 : 1);' || abort "php-gd is installed (scripts/install-deps.sh)"
-[ -f /usr/share/wordpress/wp-settings.php ] || abort "Debian's wordpress package is installed"
+[ -f "$wordpress/wp-includes/version.php" ] ||
+    abort "WordPress is in $wordpress (Debian's wordpress package, or scripts/install-deps.sh for the newest)"
+echo "WordPress $(php -r 'include $argv[1]; echo $wp_version;' "$wordpress/wp-includes/version.php") from $wordpress"
 
 # shellcheck source=site.sh
 . "$here/site.sh"

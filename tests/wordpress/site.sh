@@ -152,7 +152,7 @@ start_site() {
     port=$(free_port)
     site=http://127.0.0.1:$port
     plugins_url=$site$plugins_path
-    cp -rL /usr/share/wordpress "$site_dir" || abort "WordPress is copied"
+    cp -rL "$wordpress" "$site_dir" || abort "WordPress is copied"
     mkdir -p "$plugins_dir"
     write_single_site_config
     wp install "$password" || { show_log "debug log" "$debug_log"; abort "WordPress installs"; }
