@@ -25,6 +25,15 @@ cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DOSTREL_WERROR=O
 cmake --build build --parallel
 ctest --test-dir build --output-on-failure --parallel 2 "$@"
 
+echo "== WordPress's Plugin Check on the sample product's plugin"
+pcp=../shared/pcp/run.sh
+if [ -x "$pcp" ]; then
+    latest=$(sed -n 's/^latest_wordpress=//p' scripts/install-deps.sh)/usr/share/wordpress
+    tests/plugin-check.sh build/ostrel/ostrel-build examples/sample-product "$pcp" "$latest"
+else
+    echo "Skipped: $pcp, the offline Plugin Check kept beside the project, is not there."
+fi
+
 echo "== The Debian package"
 ./packaging/check-package.sh build
 

@@ -34,10 +34,13 @@ defined( 'WP_UNINSTALL_PLUGIN' ) || exit;
 		foreach ( $options as $key ) {
 			delete_option( $ostrel[ $key ] );
 		}
-		// Each delivery file's download count has a row of its own.
+		// Each delivery file's download count has a row of its own, named after a hash of a
+		// path that an earlier version may have listed: only a pattern finds them all.
+		// phpcs:ignore WordPress.DB.DirectDatabaseQuery.DirectQuery, WordPress.DB.DirectDatabaseQuery.NoCaching -- rows of this plugin only, on its way out
 		$wpdb->query( $wpdb->prepare( "DELETE FROM {$wpdb->options} WHERE option_name LIKE %s", $wpdb->esc_like( $ostrel['counts_option'] . '_' ) . '%' ) );
 
 		// The post type is not registered while uninstalling, so ask the table directly.
+		// phpcs:ignore WordPress.DB.DirectDatabaseQuery.DirectQuery, WordPress.DB.DirectDatabaseQuery.NoCaching -- every status, trash and drafts included, on the plugin's way out
 		$ids = $wpdb->get_col(
 			$wpdb->prepare( "SELECT ID FROM {$wpdb->posts} WHERE post_type = %s", $ostrel['post_type'] )
 		);

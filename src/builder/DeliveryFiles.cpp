@@ -8,6 +8,7 @@
 #include "util/TextFile.h"
 
 #include <QHash>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSet>
 #include <algorithm>
@@ -184,4 +185,12 @@ QString PhpPathList(const QString& comment, const QStringList& paths) {
     for (const QString& path : paths)
         php += QLatin1Char('\t') + PhpSingleQuoted(path) + QStringLiteral(",\n");
     return php + QStringLiteral(");\n");
+}
+
+QString PackedDeliveryFolderName() {
+    static const char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    QString name = QStringLiteral("product-");
+    for (int i = 0; i < 32; ++i)
+        name += QLatin1Char(kAlphabet[QRandomGenerator::system()->bounded(36)]);
+    return name;
 }

@@ -35,3 +35,7 @@ QString FindDeliveryProblem(const QString& pagesFolder, const QStringList& deliv
 
 // A PHP file of the plugin that returns the paths as an array of strings.
 QString PhpPathList(const QString& comment, const QStringList& paths);
+
+// A fresh name for the folder of modules that holds the product's files in the archive:
+// "product-" and 32 random lower-case letters and digits, which nobody can guess.
+QString PackedDeliveryFolderName();

@@ -2,9 +2,9 @@
 
 #include "Archiver.h"
 #include "DeliveryFiles.h"
-#include "DenyRules.h"
 #include "FolderIndexes.h"
 #include "PageConversion.h"
+#include "PhpText.h"
 #include "StagingFolder.h"
 #include "TemplatePersonaliser.h"
 #include "conversion/SitePages.h"
@@ -186,7 +186,24 @@ void PluginBuilder::writeDeliveryLists(const BuildRequest& request, const QStrin
                                               "relative to modules/template."),
                                {downloadCopy}),
                    modules + QStringLiteral("private_pages.php"));
-    // Refused by the web server from the moment the plugin is unpacked, before it ever runs.
-    WriteDenyRules(plugin + QLatin1Char('/') + kPageFolder,
-                   request.deliveryFiles + QStringList{downloadCopy});
+    packDeliveryFiles(request, modules);
+}
+
+void PluginBuilder::packDeliveryFiles(const BuildRequest& request, const QString& modules) const {
+    // Until the plugin runs and moves them into its store, the product's files lie in a folder
+    // whose name nobody can guess (every folder has an index.php, so none is listed): a web
+    // server serves whatever is unpacked, and the archive may carry no server rules.
+    const QString folder = PackedDeliveryFolderName();
+    for (const QString& path : request.deliveryFiles) {
+        const QString from = modules + QStringLiteral("template/") + path;
+        const QString to = modules + folder + QLatin1Char('/') + path;
+        makeFolder(fromFsPath(toFsPath(to).parent_path()));
+        if (::rename(toFsPath(from).c_str(), toFsPath(to).c_str()) != 0)
+            throw FileError::fromErrno(errno, QStringLiteral("Cannot move"), from);
+    }
+    SaveTextToFile(QStringLiteral("<?php\ndefined( 'ABSPATH' ) || exit;\n\n"
+                                  "// Where the archive holds the product's files, under modules.\n"
+                                  "return %1;\n")
+                       .arg(PhpSingleQuoted(folder)),
+                   modules + QStringLiteral("delivery_folder.php"));
 }

@@ -43,6 +43,7 @@ private:
     void convertPages(const BuildRequest& request, const QString& plugin);
     void personaliseTemplate(const BuildRequest& request, const QString& plugin) const;
     void writeDeliveryLists(const BuildRequest& request, const QString& plugin) const;
+    void packDeliveryFiles(const BuildRequest& request, const QString& modules) const;
 
     Launcher& launcher_;
     Progress* progress_ = nullptr;

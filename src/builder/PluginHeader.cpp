@@ -3,29 +3,32 @@
 #include <QRegularExpression>
 #include <QStringList>
 
-QString BuildPluginHeader(const QString& name, const QString& uri, const QString& description,
-                          const QString& version, const QString& author, const QString& authorUri,
-                          const QString& license) {
+QString BuildPluginHeader(const PluginDetails& d, const QString& textDomain) {
     return QStringList{QStringLiteral("<?php"),
                        QStringLiteral("/*"),
-                       QStringLiteral("Plugin Name: ") + OneLine(name),
-                       QStringLiteral("Plugin URI: ") + OneLine(uri),
-                       QStringLiteral("Description: ") + OneLine(description),
-                       QStringLiteral("Version: ") + OneLine(version),
-                       QStringLiteral("Author: ") + OneLine(author),
-                       QStringLiteral("Author URI: ") + OneLine(authorUri),
-                       QStringLiteral("License: ") + OneLine(license),
+                       QStringLiteral("Plugin Name: ") + OneLine(d.name),
+                       QStringLiteral("Plugin URI: ") + OneLine(d.uri),
+                       QStringLiteral("Description: ") + OneLine(d.description),
+                       QStringLiteral("Version: ") + OneLine(d.version),
+                       QStringLiteral("Requires at least: ") + QLatin1String(kRequiresWordPress),
+                       QStringLiteral("Requires PHP: ") + QLatin1String(kRequiresPhp),
+                       QStringLiteral("Author: ") + OneLine(d.author),
+                       QStringLiteral("Author URI: ") + OneLine(d.authorUri),
+                       QStringLiteral("License: ") + OneLine(d.license),
+                       QStringLiteral("Text Domain: ") + OneLine(textDomain),
                        QStringLiteral("*/"),
                        QStringLiteral("?>")}
-        .join(QStringLiteral("\r\n"));
-}
-
-QString BuildPluginHeader(const PluginDetails& d) {
-    return BuildPluginHeader(d.name, d.uri, d.description, d.version, d.author, d.authorUri,
-                             d.license);
+        .join(QLatin1Char('\n'));
 }
 
 QString OneLine(const QString& value) {
     static const QRegularExpression lineBreak(QStringLiteral("\r\n|\r|\n"));
     return QString(value).replace(lineBreak, QStringLiteral(" "));
+}
+
+QString WithLineFeeds(const QString& text) {
+    if (!text.contains(QLatin1Char('\r')))
+        return text;
+    static const QRegularExpression lineBreak(QStringLiteral("\r\n?"));
+    return QString(text).replace(lineBreak, QStringLiteral("\n"));
 }

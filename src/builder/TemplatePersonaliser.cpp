@@ -20,6 +20,8 @@ const QList<TemplateFile>& PersonalisedTemplateFiles() {
         {QStringLiteral("modules/delivery_links.php"), false, false},
         {QStringLiteral("modules/protection_check.php"), false, false},
         {QStringLiteral("uninstall.php"), false, false},
+        // It names no Contributors: those are WordPress.org user names, which only a seller who
+        // publishes the plugin there has, and adds.
         {QStringLiteral("readme.txt"), false, true},
     };
     return files;
@@ -30,7 +32,8 @@ QString PersonaliseTemplateText(const QString& text, const QString& pluginPrefix
     // The identifier goes in before the header, so "#prefix#" typed into a field stays as typed.
     QString result = ReplaceText(text, QStringLiteral("#prefix#"), pluginPrefix);
     if (details) {
-        result = ReplaceText(result, QStringLiteral("#header#"), BuildPluginHeader(*details));
+        result = ReplaceText(result, QStringLiteral("#header#"),
+                             BuildPluginHeader(*details, pluginPrefix));
         const std::pair<const char*, const QString*> values[] = {
             {"#menuname#", &details->name},           {"#name#", &details->name},
             {"#description#", &details->description}, {"#version#", &details->version},
@@ -39,7 +42,8 @@ QString PersonaliseTemplateText(const QString& text, const QString& pluginPrefix
         for (const auto& [placeholder, value] : values)
             result = ReplaceText(result, QLatin1String(placeholder), OneLine(*value));
     }
-    return ReplaceText(result, QStringLiteral("?>\r\n"), QStringLiteral("?>"));
+    // A template saved with CR LF keeps no CR: the file ends up with LF throughout.
+    return WithLineFeeds(ReplaceText(result, QStringLiteral("?>\r\n"), QStringLiteral("?>")));
 }
 
 void PersonaliseTemplateFile(const QString& pluginFolder, const TemplateFile& file,

@@ -112,10 +112,8 @@ TEST_F(PluginBuilderTest, BuildsOneArchiveHoldingThePersonalisedPluginFolder) {
     const QString plugin = unpacked / QStringLiteral("pid1");
 
     EXPECT_EQ(readBytes(plugin + QStringLiteral("/plugin.php")),
-              BuildPluginHeader(r.details).toUtf8() +
-                  "<?php\r\n$menu = 'My Plugin';\r\n$id = 'pid1';\r\n");
-    EXPECT_TRUE(readBytes(plugin + QStringLiteral("/plugin.php"))
-                    .contains("\r\nPlugin Name: My Plugin\r\n"));
+              BuildPluginHeader(r.details, QStringLiteral("pid1")).toUtf8() +
+                  "<?php\n$menu = 'My Plugin';\n$id = 'pid1';\n");
     EXPECT_EQ(readBytes(plugin + QStringLiteral("/modules/template/template.php")),
               QByteArray("<?php $front = get_option('pid1_front'); ?><div>#header#</div>"));
     EXPECT_EQ(readBytes(plugin + QStringLiteral("/modules/template/thanks.php")),
@@ -127,18 +125,19 @@ TEST_F(PluginBuilderTest, BuildsOneArchiveHoldingThePersonalisedPluginFolder) {
 
     const QByteArray url = AssetUrlPrefix().toUtf8();
     const QByteArray guard = ConvertedPageGuard().toUtf8();
+    const QByteArray front = FrontTags().replacement.toUtf8();
     EXPECT_EQ(readBytes(plugin + QStringLiteral("/modules/template/converted_index.php")),
               guard + "<html><body><img src=\"" + url + "images/a.png\" alt=\"caf\xC3\xA9\">" +
-                  "<img src='" + url + "images/a.png'><?php echo $front_tag;?></body></html>");
+                  "<img src='" + url + "images/a.png'>" + front + "</body></html>");
     EXPECT_EQ(readBytes(plugin + QStringLiteral("/modules/template/converted_download.php")),
-              guard + "<p><?php echo $back_tag;?></p><a href=\"" + url +
+              guard + "<p>" + BackTags().replacement.toUtf8() + "</p><a href=\"" + url +
                   "files/book.pdf\">get</a>");
 
     // Every other page becomes a page of the plugin, and only converted pages are served.
     EXPECT_EQ(
         readBytes(plugin + QStringLiteral("/modules/template/converted_page_1.php")),
         guard + "<a href=\"<?php echo esc_url( $page_url( 'index.html' ) ); ?>#top\"><img src=\"" +
-            url + "images/a.png\"><?php echo $front_tag;?></a>");
+            url + "images/a.png\">" + front + "</a>");
     EXPECT_EQ(readBytes(plugin + QStringLiteral("/modules/site_pages.php")),
               "<?php\ndefined( 'ABSPATH' ) || exit;\n\n// The site's pages, relative to "
               "modules/template: the sales page, the download page, and\n// the converted file of "
@@ -160,7 +159,8 @@ TEST_F(PluginBuilderTest, WritesTheDeliveryLists) {
     r.deliveryFiles = {QStringLiteral("files/book.pdf"),
                        QStringLiteral("notes/r\u00e9sum\u00e9.txt")};
     TempFolder unpacked;
-    ASSERT_TRUE(extractArchive(PluginBuilder(launcher).build(r), unpacked.path()));
+    const QString archive = PluginBuilder(launcher).build(r);
+    ASSERT_TRUE(extractArchive(archive, unpacked.path()));
     const QString modules = unpacked / QStringLiteral("pid1/modules/");
     EXPECT_TRUE(
         readBytes(modules + QStringLiteral("delivery.php"))
@@ -168,6 +168,21 @@ TEST_F(PluginBuilderTest, WritesTheDeliveryLists) {
                       "\n);\n"));
     EXPECT_TRUE(readBytes(modules + QStringLiteral("private_pages.php"))
                     .endsWith("return array(\n\t'download.html',\n);\n"));
+
+    // The files wait in a folder nobody can guess, named in delivery_folder.php, and not where
+    // the pages are; the archive carries no hidden files such as server rules.
+    const QRegularExpression named(QStringLiteral("return '(product-[a-z0-9]{32})';\n$"));
+    const QRegularExpressionMatch folder =
+        named.match(QString::fromUtf8(readBytes(modules + QStringLiteral("delivery_folder.php"))));
+    ASSERT_TRUE(folder.hasMatch());
+    for (const QString& file : r.deliveryFiles) {
+        EXPECT_EQ(readBytes(modules + folder.captured(1) + '/' + file),
+                  readBytes(r.pagesFolder + '/' + file));
+        EXPECT_FALSE(QFileInfo::exists(modules + QStringLiteral("template/") + file));
+    }
+    EXPECT_TRUE(QFileInfo::exists(modules + folder.captured(1) + QStringLiteral("/index.php")));
+    EXPECT_FALSE(archiveEntries(archive).join('\n').contains(
+        QRegularExpression(QStringLiteral("(^|/)\\."))));
 }
 
 TEST(FolderIndexes, NeverWriteThroughLinksOrOverAnExistingIndex) {

@@ -20,21 +20,22 @@ PluginDetails sampleDetails() {
             QStringLiteral("GPL2")};
 }
 
-TEST(PluginHeader, ElevenLinesJoinedByCrLfWithTheValuesAsTyped) {
-    EXPECT_EQ(BuildPluginHeader(sampleDetails()),
-              QStringLiteral("<?php\r\n/*\r\nPlugin Name: Herb Guide\r\n"
-                             "Plugin URI: https://example.org/herbs\r\n"
-                             "Description: Grow herbs, caf\u00e9 style\r\nVersion: 1.2\r\n"
-                             "Author: Ann Author\r\nAuthor URI: https://example.org\r\n"
-                             "License: GPL2\r\n*/\r\n?>"));
+TEST(PluginHeader, OneLineAFieldJoinedByLineFeedsWithTheValuesAsTyped) {
+    EXPECT_EQ(BuildPluginHeader(sampleDetails(), QStringLiteral("p42")),
+              QStringLiteral("<?php\n/*\nPlugin Name: Herb Guide\n"
+                             "Plugin URI: https://example.org/herbs\n"
+                             "Description: Grow herbs, caf\u00e9 style\nVersion: 1.2\n"
+                             "Requires at least: 6.1\nRequires PHP: 7.4\n"
+                             "Author: Ann Author\nAuthor URI: https://example.org\n"
+                             "License: GPL2\nText Domain: p42\n*/\n?>"));
 
     PluginDetails odd = sampleDetails();
     odd.license.clear();
     odd.name = QStringLiteral(" spaced  name ");
-    const QStringList lines = BuildPluginHeader(odd).split(QStringLiteral("\r\n"));
-    ASSERT_EQ(lines.size(), 11);
+    const QStringList lines = BuildPluginHeader(odd, QStringLiteral("p42")).split(u'\n');
+    ASSERT_EQ(lines.size(), 14);
     EXPECT_EQ(lines.at(2), QStringLiteral("Plugin Name:  spaced  name "));
-    EXPECT_EQ(lines.at(8), QStringLiteral("License: "));
+    EXPECT_EQ(lines.at(10), QStringLiteral("License: "));
     EXPECT_EQ(lines.last(), QStringLiteral("?>"));
 }
 
@@ -44,9 +45,9 @@ TEST(PersonaliseTemplateText, ALineBreakInADetailCannotStartAHeaderLine) {
     const PluginDetails details{typed, typed, typed, typed, typed, typed, typed};
     const QStringList lines = PersonaliseTemplateText(QStringLiteral("#header#\n'#menuname#'"),
                                                       QStringLiteral("p"), &details)
-                                  .split(QRegularExpression(QStringLiteral("\r\n|\n")));
-    ASSERT_EQ(lines.size(), 12);
-    for (qsizetype i = 2; i < 9; ++i)
+                                  .split(u'\n');
+    ASSERT_EQ(lines.size(), 15);
+    for (qsizetype i : {2, 3, 4, 5, 8, 9, 10})
         EXPECT_TRUE(lines.at(i).endsWith(": " + oneLine)) << lines.at(i).toStdString();
     EXPECT_EQ(lines.last(), '\'' + oneLine + '\'');
 }
@@ -56,9 +57,9 @@ TEST(PersonaliseTemplateText, FillsTheIdentifierEverywhereAndTheHeaderOnlyWithDe
                                         "// #prefix#");
     const PluginDetails details = sampleDetails();
     EXPECT_EQ(PersonaliseTemplateText(text, QStringLiteral("p42"), nullptr),
-              QStringLiteral("#header#\r\n<?php $id = 'p42'; $m = '#menuname#'; // p42"));
+              QStringLiteral("#header#\n<?php $id = 'p42'; $m = '#menuname#'; // p42"));
     EXPECT_EQ(PersonaliseTemplateText(text, QStringLiteral("p42"), &details),
-              BuildPluginHeader(details) +
+              BuildPluginHeader(details, QStringLiteral("p42")) +
                   QStringLiteral("<?php $id = 'p42'; $m = 'Herb Guide'; // p42"));
 }
 
@@ -68,14 +69,15 @@ TEST(PersonaliseTemplateText, PlaceholdersTypedIntoTheDetails) {
     const QString result =
         PersonaliseTemplateText(QStringLiteral("#header#"), QStringLiteral("p42"), &details);
     // The identifier went in before the header did; the menu name went in after it.
-    EXPECT_TRUE(result.contains(QStringLiteral("Description: uses #prefix# and Herb Guide\r\n")))
+    EXPECT_TRUE(result.contains(QStringLiteral("Description: uses #prefix# and Herb Guide\n")))
         << result.toStdString();
 }
 
-TEST(PersonaliseTemplateText, DropsOnlyTheCrLfRightAfterAClosingTag) {
-    EXPECT_EQ(PersonaliseTemplateText(QStringLiteral("a ?>\r\nb ?>\nc ?> \r\nd ?>\r\n\r\n"),
+// PHP files end up with one line ending, LF, whatever the template was saved with.
+TEST(PersonaliseTemplateText, DropsOnlyTheCrLfRightAfterAClosingTagAndEndsLinesWithLf) {
+    EXPECT_EQ(PersonaliseTemplateText(QStringLiteral("a ?>\r\nb ?>\nc ?> \r\nd ?>\r\n\r\ne\rf"),
                                       QStringLiteral("p"), nullptr),
-              QStringLiteral("a ?>b ?>\nc ?> \r\nd ?>\r\n"));
+              QStringLiteral("a ?>b ?>\nc ?> \nd ?>\ne\nf"));
 }
 
 class PersonaliseTemplateFileTest : public ::testing::Test {
@@ -127,7 +129,8 @@ TEST_F(PersonaliseTemplateFileTest, PersonalisesEachFileInPlace) {
     EXPECT_EQ(readBytes(dir / QStringLiteral("modules/admin.php")),
               QByteArray("<?php __( 'x', 'p42' ); // #name#"));
     EXPECT_EQ(readBytes(dir / QStringLiteral("plugin.php")),
-              BuildPluginHeader(details).toUtf8() + "<?php // Herb Guide p42 caf\xE9");
+              BuildPluginHeader(details, QStringLiteral("p42")).toUtf8() +
+                  "<?php // Herb Guide p42 caf\xE9");
     // Only plugin.php takes the header and the menu name.
     EXPECT_EQ(readBytes(dir / QStringLiteral("modules/template/template.php")),
               QByteArray("<?php $f = 'p42'; ?>#header##menuname#"));

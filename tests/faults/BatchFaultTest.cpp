@@ -1,6 +1,7 @@
 // ostrel-build, run as its own process, under faults and bad input: every failure is a clear
 // message and a non-zero exit, nothing outside the program's tmp and output changes, no
 // half-made archive appears under its final name, and the next normal build works.
+#include "builder/PageConversion.h"
 #include "faults/FaultSupport.h"
 #include "support/ArchiveTools.h"
 #include "support/Fingerprint.h"
@@ -19,8 +20,8 @@ namespace {
 const QByteArray kOldArchive("an older archive");
 const QByteArray kUrlPrefix("<?php echo esc_url( plugins_url( '/', __FILE__ ) ); ?>");
 const QByteArray kGuard("<?php defined( 'ABSPATH' ) || exit; ?>");
-const QByteArray kFrontTag("<?php echo $front_tag;?>");
-const QByteArray kBackTag("<?php echo $back_tag;?>");
+const QByteArray kFrontTag = FrontTags().replacement.toUtf8();
+const QByteArray kBackTag = BackTags().replacement.toUtf8();
 
 // The start of a stand-in 7za: finds the archive it is to write, the name after "--".
 const QByteArray kFake7zaStart("#!/bin/sh\npart= prev=\n"

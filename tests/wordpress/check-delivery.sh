@@ -13,7 +13,7 @@ links_in() { grep -oE "$signed_link_pattern" "$1" | sort -u; }
 ### The private store
 
 [[ "$store_a" == "$site_dir/wp-content/uploads/ostrel-"*/* ]] && [ -f "$store_a/files/$product" ] &&
-    cmp -s "$store_a/files/$product" "$sample/$product" && [ ! -e "$template_a/$product" ]
+    cmp -s "$store_a/files/$product" "$sample/$product" && [ ! -e "$packed_dir_a/$product" ]
 verdict "activation moved the guide out of the plugin into a store in the uploads folder" "store: $store_a"
 unguarded=()
 for folder in "$(dirname "$store_a")" "$store_a"; do
@@ -37,7 +37,8 @@ served_product() {
     done
 }
 plugin_url=$plugins_url/$id_a
-product_addresses=("$plugin_url/modules/template/$product" "$plugin_url/modules/template/download.html"
+product_addresses=("$plugin_url/modules/template/$product" "$plugin_url/modules/$packed_a/$product"
+    "$plugin_url/modules/template/download.html"
     "$store_url/files/$product" "$store_url/pages/download.html")
 listings=("$plugin_url/" "$plugin_url/modules/" "$plugin_url/modules/template/"
     "$plugin_url/modules/template/files/" "$site/wp-content/uploads/" "$(dirname "$store_url")/"

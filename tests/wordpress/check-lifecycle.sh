@@ -5,7 +5,7 @@
 # prints what the guide's plugin address answers right after, before any other request.
 upload_again() {
     wp install-plugin "${zip[$id_a]}" overwrite >/dev/null &&
-        fetch "$plugins_url/$id_a/modules/template/$product" /dev/null
+        fetch "$plugins_url/$id_a/modules/$packed_a/$product" /dev/null
     local status=$?
     sleep 3 # Apache's PHP looks for changed files every 2 seconds
     return $status
@@ -15,16 +15,17 @@ upload_again() {
 
 status=$(upload_again)
 verdict "WordPress's installer puts a newer version over the active plugin"
-[ ! -e "$template_a/$product" ] && { [ "$status" = 403 ] || [ "$status" = 404 ]; } &&
+[ ! -e "$packed_dir_a/$product" ] && { [ "$status" = 403 ] || [ "$status" = 404 ]; } &&
     cmp -s "$store_a/files/$product" "$sample/$product"
 verdict "the upload itself moves the guide back into the store: its plugin address is refused at once" \
     "status $status"
 
-chmod 555 "$(dirname "$store_a/files/$product")"
+# Neither moved nor copied over the store's copy.
+chmod 444 "$store_a/files/$product" && chmod 555 "$(dirname "$store_a/files/$product")"
 upload_again >/dev/null
 fetch "$site/wp-admin/" "$work/dashboard.html" -b "$jar" >/dev/null
 fetch "$menu_url" "$admin" -b "$jar" >/dev/null
-[ -f "$template_a/$product" ] &&
+[ -f "$packed_dir_a/$product" ] &&
     php "$here/html-tool.php" xpath "$work/dashboard.html" '//div[contains(@class,"ostrel-public")]' >"$work/notice" &&
     contains "$work/notice" "your product is still public" && contains "$work/notice" "$product" &&
     contains "$work/notice" "Permission denied" && contains "$admin" "Still public:"
@@ -32,10 +33,10 @@ verdict "a file the store cannot take stays, and the dashboard and the plugin's 
 fetch "$download_url" "$work/public.html" >/dev/null
 status=$(fetch "$(links_in "$work/public.html" | head -n 1)" "$work/got")
 check "buyers still get the guide meanwhile" [ "$status" = 200 ]
-chmod 755 "$(dirname "$store_a/files/$product")"
+chmod 755 "$(dirname "$store_a/files/$product")" && chmod 644 "$store_a/files/$product"
 fetch "$site/" /dev/null >/dev/null
 fetch "$site/wp-admin/" "$work/dashboard.html" -b "$jar" >/dev/null
-[ ! -e "$template_a/$product" ] && lacks "$work/dashboard.html" "still public" &&
+[ ! -e "$packed_dir_a/$product" ] && lacks "$work/dashboard.html" "still public" &&
     [ -z "$(wp get-option "$(field problems_option <"${keys[$id_a]}")")" ]
 verdict "once the store can take it, the next request moves it, the notice goes and so does the stored problem"
 
@@ -69,9 +70,15 @@ for n in "${!versions[@]}"; do
         $(printf -- '--deliver %s ' $delivered) >"$work/build-1.1.out" 2>/dev/null || wrong+=("the build failed")
     [ "$state" = inactive ] && wp deactivate "$file_a"
     wp install-plugin "$(tail -n 1 "$work/build-1.1.out")" overwrite >/dev/null || wrong+=("the upload failed")
+    # Inactive, the new files wait in their folder named at random; active, the upload moves them.
+    addresses=(template)
+    [ "$state" = active ] && addresses+=("$(packed_folder "$id_a")")
     for path in $delivered; do
-        status=$(fetch "$plugins_url/$id_a/modules/template/$path" "$work/probe")
-        cmp -s "$work/probe" "$source/$path" && wrong+=("right after the upload, $path was public (status $status)")
+        for folder in "${addresses[@]}"; do
+            status=$(fetch "$plugins_url/$id_a/modules/$folder/$path" "$work/probe")
+            cmp -s "$work/probe" "$source/$path" &&
+                wrong+=("right after the upload, $path was public in $folder (status $status)")
+        done
     done
     sleep 3 # Apache's PHP looks for changed files every 2 seconds
     [ "$state" = inactive ] && wp activate "$file_a"

@@ -61,7 +61,7 @@ verdict "the site's download page keeps its address"
 # The sites share the plugin's folder, so they share one private store: the guide left the
 # folder once, and every site's download links reach it.
 check "the guide left the network's plugin folder" \
-    [ ! -e "$ms_dir/wp-content/plugins/$id_a/modules/template/$product" ]
+    [ -z "$(find "$ms_dir/wp-content/plugins/$id_a" -path "*/$product")" ]
 for path in /second/ /third/; do
     link=$(ms "$path" sign-link "$ms_file" 0 $(($(date +%s) + 600)))
     status=$(fetch "$link" "$work/ms-guide")

@@ -27,14 +27,15 @@ check "activation's self-test finds the store reachable, served by nginx" \
 # The odd file cannot go private again (a newer version uploaded while the store was read-only),
 # so it is served from the plugin's folder too.
 ng_store=$(field store_dir <"$work/ng-keys")
-ng_template=$ng_dir/wp-content/plugins/$id_a/modules/template
+ng_packed=$(sed -n "s/^return '\(product-[a-z0-9]*\)';$/\1/p" "$ng_dir/wp-content/plugins/$id_a/modules/delivery_folder.php")
+ng_template=$ng_dir/wp-content/plugins/$id_a/modules/$ng_packed
 odd_url=$(php -r 'echo implode("/", array_map("rawurlencode", explode("/", $argv[1])));' "$odd")
-chmod 555 "$(dirname "$ng_store/files/$odd")"
+chmod 444 "$ng_store/files/$odd" && chmod 555 "$(dirname "$ng_store/files/$odd")"
 cp "$ng_product/$odd" "$ng_template/$odd"
 
 # "URL|FILE" rows: the product's addresses nginx must refuse, and the bytes it must not give.
 ng_store_url=$ng_site${ng_store#"$ng_dir"}
-ng_template_url=$ng_site/wp-content/plugins/$id_a/modules/template
+ng_template_url=$ng_site/wp-content/plugins/$id_a/modules/$ng_packed
 ng_addresses=("$ng_store_url/files/$product|$sample/$product" "$ng_store_url/files/$odd_url|$ng_product/$odd"
     "$ng_template_url/$odd_url|$ng_product/$odd" "$ng_template_url/$product|$sample/$product")
 # answers: "STATUS URL" for each row, STATUS "served" when the file's bytes came.
@@ -91,7 +92,7 @@ contains "$work/ng-dashboard.html" "ostrel-protection-notice" && wrong+=("the da
 expect_none "with the rules in place, \"Check again\" finds the product refused, and the notice goes" "${wrong[@]}"
 mapfile -t open < <(answers | grep -vE '^(403|404) ')
 expect_none "with the rules, the product's store and plugin addresses answer 403 or 404" "${open[@]}"
-chmod 755 "$(dirname "$ng_store/files/$odd")"
+chmod 755 "$(dirname "$ng_store/files/$odd")" && chmod 644 "$ng_store/files/$odd"
 
 # Buyers still get the guide through nginx: RANGE|STATUS|FIRST BYTE|LENGTH, whole and a slice.
 fetch "$(field download_url <"$work/ng-keys")" "$work/ng-download.html" >/dev/null

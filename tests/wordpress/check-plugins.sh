@@ -88,23 +88,33 @@ done
 expect_none "get_plugin_data() returns the typed name, URI, description, version, author and author URI" \
     "${header_errors[@]}"
 
-# Unpacked and never activated, the plugins already refuse their product files and the download
-# page's copy: the build put the server's deny rules beside them.
-# ADDRESS|FILE WHOSE BYTES IT MUST NOT ANSWER WITH
+# Unpacked and never activated, the plugins serve no product file at an address anyone could
+# know: the build packs them into a folder of modules named at random, which no listing shows,
+# and keeps no copy of the download page.
+# ADDRESS|FILE WHOSE BYTES IT MUST NOT ANSWER WITH (a listing must not name the packed folder)
 url_path() { php -r 'echo implode("/", array_map("rawurlencode", explode("/", $argv[1])));' "$1"; }
+# packed_folder ID: the folder of modules the plugin's archive packed the product's files in.
+packed_folder() { sed -n "s/^return '\(product-[a-z0-9]\{32\}\)';$/\1/p" "$plugins_dir/$1/modules/delivery_folder.php"; }
+packed_a=$(packed_folder "$id_a")
 unpacked=("$plugins_url/$id_a/modules/template/$product|$sample/$product"
     "$plugins_url/$id_a/modules/template/download.html|$sample/download.html"
     "$plugins_url/$id_b/modules/template/$product|$sample/$product"
-    "$plugins_url/$id_b/modules/template/$(url_path "$odd")|$product_b/$odd")
+    "$plugins_url/$id_b/modules/template/$(url_path "$odd")|$product_b/$odd"
+    "$plugins_url/$id_b/modules/template/$big|$product_b/$big"
+    "$plugins_url/$id_a/modules/|" "$plugins_url/$id_b/modules/|")
 served=()
 for row in "${unpacked[@]}"; do
     status=$(fetch "${row%%|*}" "$work/probe")
-    { [ "$status" = 403 ] || [ "$status" = 404 ]; } && ! cmp -s "$work/probe" "${row#*|}" ||
+    if [ -z "${row#*|}" ]; then
+        grep -q 'product-' "$work/probe" && served+=("${row%%|*} names the packed folder")
+    elif { [ "$status" != 403 ] && [ "$status" != 404 ]; } || cmp -s "$work/probe" "${row#*|}"; then
         served+=("${row%%|*}: status $status")
+    fi
 done
-status=$(fetch "$plugins_url/$id_b/modules/template/$big" /dev/null -r 0-99)
-[ "$status" = 403 ] || served+=("$big: status $status")
-expect_none "installed and not yet activated, neither plugin serves a product file or the download page's copy" \
+[ ${#packed_a} -eq 40 ] && [ "$(packed_folder "$id_b")" != "$(packed_folder "$id_a")" ] &&
+    cmp -s "$plugins_dir/$id_a/modules/$packed_a/$product" "$sample/$product" ||
+    served+=("the packed folders are '$packed_a' and '$(packed_folder "$id_b")'")
+expect_none "installed and not yet activated, the plugins' product files lie in a folder named at random and unlisted, nowhere else" \
     "${served[@]}"
 [ "$(fetch "$plugins_url/$id_b/modules/template/files/preview.txt" /dev/null)" = 200 ]
 verdict "while a file beside them that is not delivered is served"
@@ -242,6 +252,7 @@ check_page() {
 }
 
 template_a=$plugins_dir/$id_a/modules/template
+packed_dir_a=$plugins_dir/$id_a/modules/$packed_a
 check_page sales "$sales_url" "$template_a/converted_index.php" front_tag "$work/front-a" "$id_a"
 check "the sales page shows the reviewer's name intact" contains "$work/sales-$id_a.html" "— Zoë Müller, Århus"
 check_page download "$download_url" "$template_a/converted_download.php" back_tag "$work/back-a" "$id_a"

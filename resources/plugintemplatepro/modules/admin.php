@@ -52,7 +52,8 @@ return static function ( array $ostrel ) {
 		if ( ! current_user_can( $ostrel['owner_cap']() ) ) {
 			return;
 		}
-		$done  = isset( $_GET['ostrel_done'] ) ? sanitize_key( wp_unslash( $_GET['ostrel_done'] ) ) : '';
+		// Which action just ran, to say so: the action itself checked its nonce before redirecting.
+		$done  = isset( $_GET['ostrel_done'] ) ? sanitize_key( wp_unslash( $_GET['ostrel_done'] ) ) : ''; // phpcs:ignore WordPress.Security.NonceVerification.Recommended -- see above
 		$files = $ostrel['store']->files();
 		$pages = array(
 			'sales_option'    => array(
@@ -241,7 +242,7 @@ return static function ( array $ostrel ) {
 		'admin_notices',
 		static function () use ( $ostrel, $public_notice, $welcome_notice ) {
 			// The plugin's own page shows the first in its place and needs no way to itself.
-			if ( isset( $_GET['page'] ) && $ostrel['menu_slug'] === $_GET['page'] ) {
+			if ( isset( $_GET['page'] ) && $ostrel['menu_slug'] === $_GET['page'] ) { // phpcs:ignore WordPress.Security.NonceVerification.Recommended -- only which admin page is shown
 				if ( get_option( $ostrel['welcome_option'] ) ) {
 					delete_option( $ostrel['welcome_option'] );
 				}

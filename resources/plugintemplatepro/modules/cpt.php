@@ -61,16 +61,20 @@ return ( static function ( $id ) {
 		if ( ! $listed ) {
 			return;
 		}
+		// A lock row that INSERT IGNORE makes for one request only; add_option() would ask the
+		// cache first and cannot tell who won.
+		// phpcs:ignore WordPress.DB.DirectDatabaseQuery.DirectQuery, WordPress.DB.DirectDatabaseQuery.NoCaching -- an atomic lock, see above
 		$claimed = $wpdb->query(
 			$wpdb->prepare( "INSERT IGNORE INTO {$wpdb->options} (option_name, option_value, autoload) VALUES (%s, %s, 'no')", $pages_lock, time() )
 		);
 		$stored  = static function ( $name ) use ( $wpdb ) {
+			// phpcs:ignore WordPress.DB.DirectDatabaseQuery.DirectQuery, WordPress.DB.DirectDatabaseQuery.NoCaching -- from the table, as another request may have just written it
 			return $wpdb->get_var( $wpdb->prepare( "SELECT option_value FROM {$wpdb->options} WHERE option_name = %s", $name ) );
 		};
 		if ( ! $claimed ) {
 			// A request that died holding the lock must not keep the pages away for good.
 			if ( (int) $stored( $pages_lock ) < time() - MINUTE_IN_SECONDS ) {
-				$wpdb->delete( $wpdb->options, array( 'option_name' => $pages_lock ) );
+				$wpdb->delete( $wpdb->options, array( 'option_name' => $pages_lock ) ); // phpcs:ignore WordPress.DB.DirectDatabaseQuery.DirectQuery, WordPress.DB.DirectDatabaseQuery.NoCaching -- the lock row above, never cached
 			}
 			return;
 		}
@@ -103,7 +107,7 @@ return ( static function ( $id ) {
 		if ( $posts !== $before ) {
 			update_option( $pages_option, $posts, true );
 		}
-		$wpdb->delete( $wpdb->options, array( 'option_name' => $pages_lock ) );
+		$wpdb->delete( $wpdb->options, array( 'option_name' => $pages_lock ) ); // phpcs:ignore WordPress.DB.DirectDatabaseQuery.DirectQuery, WordPress.DB.DirectDatabaseQuery.NoCaching -- the lock row above, never cached
 	};
 
 	// Who owns the plugin's pages, settings and addresses: the site's administrators, or on a

@@ -141,6 +141,7 @@ return static function ( array $ostrel ) {
 		'wp_sitemaps_posts_query_args',
 		static function ( $args, $post_type ) use ( $ostrel, $download_id ) {
 			if ( $ostrel['post_type'] === $post_type && $download_id() ) {
+				// phpcs:ignore WordPressVIPMinimum.Performance.WPQueryParams.PostNotIn_post__not_in -- one post, the download page, which no list may name
 				$args['post__not_in']   = isset( $args['post__not_in'] ) ? (array) $args['post__not_in'] : array();
 				$args['post__not_in'][] = $download_id();
 			}
@@ -177,6 +178,7 @@ return static function ( array $ostrel ) {
 		'wp_link_query_args',
 		static function ( $query ) use ( $download_id ) {
 			if ( $download_id() ) {
+				// phpcs:ignore WordPressVIPMinimum.Performance.WPQueryParams.PostNotIn_post__not_in -- one post, the download page, which no list may name
 				$query['post__not_in']   = isset( $query['post__not_in'] ) ? (array) $query['post__not_in'] : array();
 				$query['post__not_in'][] = $download_id();
 			}

@@ -150,7 +150,7 @@ return static function ( array $ostrel, $store ) {
 				$targets[] = array(
 					'path'  => '',
 					'url'   => $url . '/' . self::CANARY,
-					'bytes' => (string) file_get_contents( $canary ),
+					'bytes' => $canary,
 				);
 			}
 			$files = $this->store->files();
@@ -165,8 +165,8 @@ return static function ( array $ostrel, $store ) {
 				if ( '' !== $file && is_file( $file ) ) {
 					$targets[] = array(
 						'path'  => $pick,
-						'url'   => plugins_url( 'modules/template/' . implode( '/', array_map( 'rawurlencode', explode( '/', $pick ) ) ), $this->ostrel['file'] ),
-						'bytes' => (string) @file_get_contents( $file, false, null, 0, self::COMPARED ),
+						'url'   => plugins_url( 'modules/' . implode( '/', array_map( 'rawurlencode', explode( '/', $this->store->public_relative( $pick ) ) ) ), $this->ostrel['file'] ),
+						'bytes' => $this->first_bytes( $file ),
 					);
 					break;
 				}
@@ -181,10 +181,22 @@ return static function ( array $ostrel, $store ) {
 				return '';
 			}
 			$file = $dir . '/' . self::CANARY;
-			if ( ! is_file( $file ) && false === @file_put_contents( $file, wp_generate_password( 32, false ) ) ) {
+			if ( ! is_file( $file ) && ! $this->store->fs()->put_contents( $file, wp_generate_password( 32, false ), 0644 ) ) {
 				return '';
 			}
-			return $file;
+			return $this->first_bytes( $file );
+		}
+
+		/** The first bytes of a file, which may be far too large to read whole; '' on failure. */
+		private function first_bytes( $file ) {
+			// phpcs:ignore WordPress.WP.AlternativeFunctions.file_system_operations_fopen, WordPress.PHP.NoSilencedErrors.Discouraged -- WordPress's file API reads whole files; an unreadable one is ''
+			$handle = @fopen( $file, 'rb' );
+			if ( false === $handle ) {
+				return '';
+			}
+			$bytes = fread( $handle, self::COMPARED ); // phpcs:ignore WordPress.WP.AlternativeFunctions.file_system_operations_fread -- see above
+			fclose( $handle ); // phpcs:ignore WordPress.WP.AlternativeFunctions.file_system_operations_fclose -- see above
+			return false === $bytes ? '' : $bytes;
 		}
 
 		/** The store's address, or '' when it has none. */
@@ -216,10 +228,10 @@ return static function ( array $ostrel, $store ) {
 			$uploads = $this->store->uploads();
 			$folder  = rawurldecode( (string) wp_parse_url( $uploads['baseurl'], PHP_URL_PATH ) );
 			$folder  = rtrim( $folder, '/' ) . '/' . $this->ostrel['store_parent'] . '/';
-			$plugin  = rawurldecode( (string) wp_parse_url( plugins_url( 'modules/template/', $this->ostrel['file'] ), PHP_URL_PATH ) );
+			$plugin  = rawurldecode( (string) wp_parse_url( plugins_url( 'modules/', $this->ostrel['file'] ), PHP_URL_PATH ) );
 			$files   = array();
 			foreach ( $this->store->files() as $path ) {
-				$files[] = $plugin . $path;
+				$files[] = $plugin . $this->store->public_relative( $path );
 			}
 			return array( $folder, $files );
 		}
@@ -356,7 +368,7 @@ return static function ( array $ostrel, $store ) {
 		public function notice() {
 			$result = $this->result();
 			if ( null === $result || 'reachable' !== $result['status'] || ! current_user_can( $this->ostrel['owner_cap']() )
-				|| ( isset( $_GET['page'] ) && $this->ostrel['menu_slug'] === $_GET['page'] ) ) {
+				|| ( isset( $_GET['page'] ) && $this->ostrel['menu_slug'] === $_GET['page'] ) ) { // phpcs:ignore WordPress.Security.NonceVerification.Recommended -- only which admin page is shown; nothing changes
 				return;
 			}
 			if ( ! array_filter( $this->exposed( $result ) ) ) {
@@ -393,9 +405,11 @@ return static function ( array $ostrel, $store ) {
 			if ( wp_doing_ajax() || ( isset( $GLOBALS['pagenow'] ) && 'admin-post.php' === $GLOBALS['pagenow'] ) || ! current_user_can( $ostrel['owner_cap']() ) ) {
 				return;
 			}
-			$own_page = isset( $_GET['page'] ) && $ostrel['menu_slug'] === $_GET['page'];
+			// Which admin page is shown, and whether "Check again" just ran: reading them changes
+			// nothing, and the check itself is safe to run at any time.
+			$own_page = isset( $_GET['page'] ) && $ostrel['menu_slug'] === $_GET['page']; // phpcs:ignore WordPress.Security.NonceVerification.Recommended -- see above
 			// Right after "Check again" the result is fresh.
-			if ( $own_page ? ! isset( $_GET['ostrel_checked'] ) : $check->stale() ) {
+			if ( $own_page ? ! isset( $_GET['ostrel_checked'] ) : $check->stale() ) { // phpcs:ignore WordPress.Security.NonceVerification.Recommended -- see above
 				$check->run();
 			}
 		}

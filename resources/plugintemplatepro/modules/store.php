@@ -8,9 +8,25 @@ return static function ( array $ostrel ) {
 	return new class( $ostrel ) {
 		/** @var array */
 		private $ostrel;
+		/** @var WP_Filesystem_Direct|null */
+		private $fs;
 
 		public function __construct( array $ostrel ) {
 			$this->ostrel = $ostrel;
+		}
+
+		/**
+		 * WordPress's direct file access. The store is written while buyers and visitors browse,
+		 * by the web server's own user, so there are no credentials to ask for; modes are given
+		 * with each call, so none of the constants WP_Filesystem() would define is needed.
+		 */
+		public function fs() {
+			if ( null === $this->fs ) {
+				require_once ABSPATH . 'wp-admin/includes/class-wp-filesystem-base.php';
+				require_once ABSPATH . 'wp-admin/includes/class-wp-filesystem-direct.php';
+				$this->fs = new WP_Filesystem_Direct( null );
+			}
+			return $this->fs;
 		}
 
 		/**
@@ -71,9 +87,34 @@ return static function ( array $ostrel ) {
 			return '' === $dir ? '' : $dir . '/files/' . $path;
 		}
 
-		/** Where the build put a file, inside the plugin's public folder. */
+		/** Where the build put a delivery file, inside the plugin's folder. */
 		public function public_path( $path ) {
+			return __DIR__ . '/' . $this->public_relative( $path );
+		}
+
+		/** The same, relative to the plugin's modules folder. */
+		public function public_relative( $path ) {
+			return $this->packed_folder() . '/' . $path;
+		}
+
+		/** Where the build put a page or other file of the site, inside the plugin's folder. */
+		public function template_path( $path ) {
 			return __DIR__ . '/template/' . $path;
+		}
+
+		/**
+		 * The folder of modules the archive holds the product's files in: one with a name nobody
+		 * can guess, as no rules for the web server may come in the archive.
+		 */
+		private function packed_folder() {
+			$file   = __DIR__ . '/delivery_folder.php';
+			$folder = is_file( $file ) ? require $file : '';
+			return is_string( $folder ) && preg_match( '/^product-[a-z0-9]{32}$/', $folder ) ? $folder : 'template';
+		}
+
+		/** Where the build put something the store keeps, by the kind of thing it is. */
+		private function built_path( $kind, $path ) {
+			return 'files' === $kind ? $this->public_path( $path ) : $this->template_path( $path );
 		}
 
 		/**
@@ -87,7 +128,7 @@ return static function ( array $ostrel ) {
 			return array_filter(
 				is_array( $problems ) ? $problems : array(),
 				function ( $path ) {
-					return is_file( $this->public_path( $path ) );
+					return is_file( $this->public_path( $path ) ) || is_file( $this->template_path( $path ) );
 				},
 				ARRAY_FILTER_USE_KEY
 			);
@@ -102,7 +143,7 @@ return static function ( array $ostrel ) {
 			$found = array();
 			foreach ( $this->kept() as $kind => $paths ) {
 				foreach ( $paths as $path ) {
-					if ( is_file( $this->public_path( $path ) ) ) {
+					if ( is_file( $this->built_path( $kind, $path ) ) ) {
 						$found[ $path ] = $kind;
 					}
 				}
@@ -111,11 +152,15 @@ return static function ( array $ostrel ) {
 			if ( ! $found ) {
 				return;
 			}
+			// Refused by the web server too while the files are there, should a move fail.
+			if ( 'template' !== $this->packed_folder() ) {
+				$this->guard( __DIR__ . '/' . $this->packed_folder(), true );
+			}
 			$dir      = $this->ensure();
 			$problems = array();
 			foreach ( $found as $path => $kind ) {
 				$problems[ $path ] = is_wp_error( $dir ) ? $dir->get_error_message()
-					: $this->move( $this->public_path( $path ), $dir, $kind . '/' . $path );
+					: $this->move( $this->built_path( $kind, $path ), $dir, $kind . '/' . $path );
 			}
 			if ( ! is_wp_error( $dir ) ) {
 				$this->prune( $dir );
@@ -171,11 +216,11 @@ return static function ( array $ostrel ) {
 			$this->remove_tree( $dir );
 			$parent = dirname( $dir );
 			foreach ( $this->guard_files() as $name => $content ) {
-				if ( is_file( "$parent/$name" ) && file_get_contents( "$parent/$name" ) === $content ) {
-					unlink( "$parent/$name" );
+				if ( is_file( "$parent/$name" ) && $this->fs()->get_contents( "$parent/$name" ) === $content ) {
+					wp_delete_file( "$parent/$name" );
 				}
 			}
-			@rmdir( $parent ); // stays when something else was put there
+			$this->fs()->rmdir( $parent ); // stays when something else was put there
 		}
 
 		/**
@@ -213,7 +258,7 @@ return static function ( array $ostrel ) {
 				if ( is_dir( "$store/$path" ) && ! is_link( "$store/$path" ) ) {
 					$this->prune_folder( $store, $path, $keep );
 				} elseif ( ! isset( $keep[ $path ] ) ) {
-					@unlink( "$store/$path" );
+					wp_delete_file( "$store/$path" );
 				}
 			}
 		}
@@ -237,7 +282,7 @@ return static function ( array $ostrel ) {
 			$folder = $store;
 			foreach ( explode( '/', dirname( $relative ) ) as $segment ) {
 				$folder .= '/' . $segment;
-				if ( ! is_dir( $folder ) && ! @mkdir( $folder, 0755 ) && ! is_dir( $folder ) ) {
+				if ( ! wp_mkdir_p( $folder ) ) {
 					/* translators: %s: a folder. */
 					return sprintf( __( 'The folder %s cannot be created.', '#prefix#' ), $folder );
 				}
@@ -246,15 +291,21 @@ return static function ( array $ostrel ) {
 					return $problem;
 				}
 			}
+			// Only where both folders take changes: WordPress would otherwise copy the file (with a
+			// warning) on every request, or leave a copy behind in the plugin's folder.
+			foreach ( array( dirname( $from ), dirname( $to ) ) as $folder ) {
+				if ( ! wp_is_writable( $folder ) && ! ( dirname( $to ) === $folder && wp_is_writable( $to ) ) ) {
+					/* translators: %s: a folder. */
+					return sprintf( __( 'Permission denied: the web server may not change the folder %s', '#prefix#' ), $folder );
+				}
+			}
 			error_clear_last();
-			if ( @rename( $from, $to ) ) {
+			// Over an older copy; copied and deleted where a rename cannot cross to the uploads'
+			// disk.
+			if ( $this->fs()->move( $from, $to, true ) ) {
 				return '';
 			}
 			$error = error_get_last();
-			// Some systems do not move a file over another; the older copy goes first.
-			if ( is_file( $to ) && @unlink( $to ) && @rename( $from, $to ) ) {
-				return '';
-			}
 			if ( ! file_exists( $from ) && is_file( $to ) ) {
 				return ''; // another request moved it meanwhile
 			}
@@ -267,7 +318,7 @@ return static function ( array $ostrel ) {
 		private function guard( $folder, $deny ) {
 			foreach ( $this->guard_files() as $name => $content ) {
 				if ( ( $deny || 'index.php' === $name ) && ! file_exists( "$folder/$name" )
-					&& false === @file_put_contents( "$folder/$name", $content ) ) {
+					&& ! $this->fs()->put_contents( "$folder/$name", $content, 0644 ) ) {
 					/* translators: 1: a folder, 2: a file's name. */
 					return sprintf( __( 'The file %1$s/%2$s cannot be written.', '#prefix#' ), $folder, $name );
 				}
@@ -292,7 +343,7 @@ return static function ( array $ostrel ) {
 		/** Deletes a folder and what it holds; links are removed, never followed. */
 		private function remove_tree( $path ) {
 			if ( is_link( $path ) || ! is_dir( $path ) ) {
-				@unlink( $path );
+				wp_delete_file( $path );
 				return;
 			}
 			foreach ( (array) scandir( $path ) as $name ) {
@@ -300,7 +351,7 @@ return static function ( array $ostrel ) {
 					$this->remove_tree( $path . '/' . $name );
 				}
 			}
-			@rmdir( $path );
+			$this->fs()->rmdir( $path );
 		}
 	};
 };
