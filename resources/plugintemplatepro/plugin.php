@@ -172,8 +172,12 @@ OSTREL_PLUGIN_NAME_9F3C2A;
 		};
 	};
 
-	$ostrel['store'] = ( require __DIR__ . '/modules/store.php' )( $ostrel );
-	$ostrel['links'] = ( require __DIR__ . '/modules/delivery_links.php' )( $ostrel, $ostrel['store'] );
+	$ostrel['store']  = ( require __DIR__ . '/modules/store.php' )( $ostrel );
+	$ostrel['grants'] = ( require __DIR__ . '/modules/grants.php' )( $ostrel );
+	$ostrel['links']  = ( require __DIR__ . '/modules/delivery_links.php' )( $ostrel, $ostrel['store'], $ostrel['grants'] );
+	// Payments verified with the provider make the buyers' grants.
+	$ostrel['stripe'] = ( require __DIR__ . '/modules/stripe.php' )( $ostrel, $ostrel['grants'] );
+	$ostrel['stripe']->register();
 	// Whether this host's web server really refuses the product's files.
 	$ostrel['protection'] = ( require __DIR__ . '/modules/protection_check.php' )( $ostrel, $ostrel['store'] );
 
@@ -201,6 +205,8 @@ OSTREL_PLUGIN_NAME_9F3C2A;
 		'init',
 		static function () use ( $ostrel ) {
 			$ostrel['store']->sweep();
+			// A newer version's tables, before a buyer's link needs them.
+			$ostrel['grants']->ensure();
 			$ostrel['links']->maybe_serve();
 		},
 		1
@@ -239,6 +245,8 @@ OSTREL_PLUGIN_NAME_9F3C2A;
 					'sanitize_callback' => array( $ostrel['links'], 'sanitize_lifetime' ),
 				)
 			);
+			$ostrel['grants']->register_settings();
+			$ostrel['stripe']->register_settings();
 		}
 	);
 
@@ -251,6 +259,7 @@ OSTREL_PLUGIN_NAME_9F3C2A;
 		$ostrel['links']->ensure_secret();
 		$ostrel['store']->ensure();
 		$ostrel['store']->sweep();
+		$ostrel['grants']->ensure();
 		if ( is_multisite() && ms_is_switched() ) {
 			delete_option( 'rewrite_rules' ); // that site makes them anew on its next request
 		} else {

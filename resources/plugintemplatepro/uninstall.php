@@ -30,10 +30,21 @@ defined( 'WP_UNINSTALL_PLUGIN' ) || exit;
 			'welcome_option',
 			'pages_option',
 			'pages_lock',
+			'access_option',
+			'grant_days_option',
+			'grant_limit_option',
+			'mail_subject_option',
+			'mail_body_option',
+			'stripe_secret_option',
+			'stripe_last_option',
+			'grants_key_option',
+			'grants_schema_option',
 		);
 		foreach ( $options as $key ) {
 			delete_option( $ostrel[ $key ] );
 		}
+		// The buyers' grants and the notifications remembered.
+		( require __DIR__ . '/modules/grants.php' )( $ostrel )->drop();
 		// Each delivery file's download count has a row of its own, named after a hash of a
 		// path that an earlier version may have listed: only a pattern finds them all.
 		// phpcs:ignore WordPress.DB.DirectDatabaseQuery.DirectQuery, WordPress.DB.DirectDatabaseQuery.NoCaching -- rows of this plugin only, on its way out

@@ -17,7 +17,9 @@ const QList<TemplateFile>& PersonalisedTemplateFiles() {
         // The rest carry the identifier as their translations' text domain.
         {QStringLiteral("modules/admin.php"), false, false},
         {QStringLiteral("modules/store.php"), false, false},
+        {QStringLiteral("modules/stripe.php"), false, false},
         {QStringLiteral("modules/delivery_links.php"), false, false},
+        {QStringLiteral("modules/grants.php"), false, false},
         {QStringLiteral("modules/protection_check.php"), false, false},
         {QStringLiteral("uninstall.php"), false, false},
         // It names no Contributors: those are WordPress.org user names, which only a seller who

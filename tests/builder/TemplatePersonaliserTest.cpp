@@ -112,8 +112,10 @@ TEST_F(PersonaliseTemplateFileTest, FourFilesAreRequiredAndTheRestOptional) {
     EXPECT_EQ(optional,
               (QStringList{QStringLiteral("modules/admin.php"),
                            QStringLiteral("modules/delivery_links.php"),
+                           QStringLiteral("modules/grants.php"),
                            QStringLiteral("modules/protection_check.php"),
                            QStringLiteral("modules/store.php"),
+                           QStringLiteral("modules/stripe.php"),
                            QStringLiteral("modules/template/thanks.php"),
                            QStringLiteral("readme.txt"), QStringLiteral("uninstall.php")}));
 }

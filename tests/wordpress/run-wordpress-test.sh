@@ -59,6 +59,7 @@ for tool in php mariadbd mariadb-install-db mariadb curl unzip apache2 chromium;
     command -v "$tool" >/dev/null || abort "tool $tool is installed (scripts/install-deps.sh)"
 done
 php -r 'exit(function_exists("imagecreatefrompng") ? 0 : 1);' || abort "php-gd is installed (scripts/install-deps.sh)"
+/usr/bin/python3 -c 'import aiosmtpd' 2>/dev/null || abort "python3-aiosmtpd is installed (scripts/install-deps.sh)"
 [ -f "$wordpress/wp-includes/version.php" ] ||
     abort "WordPress is in $wordpress (Debian's wordpress package, or scripts/install-deps.sh for the newest)"
 echo "WordPress $(php -r 'include $argv[1]; echo $wp_version;' "$wordpress/wp-includes/version.php") from $wordpress"
@@ -71,6 +72,8 @@ start_site
 . "$here/check-plugins.sh"
 # shellcheck source=check-delivery.sh
 . "$here/check-delivery.sh"
+# shellcheck source=check-grants.sh
+. "$here/check-grants.sh"
 # shellcheck source=check-site.sh
 . "$here/check-site.sh"
 # shellcheck source=check-lifecycle.sh

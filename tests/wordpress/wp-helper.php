@@ -30,7 +30,8 @@
 //   get-option NAME
 //   uninstall PLUGIN_FILE            deactivates and deletes the plugin
 //   leftovers TEXT POST_TYPE [ID]…   prints options named with TEXT (or whose value mentions
-//                                    POST_TYPE), and posts of POST_TYPE or with the IDs
+//                                    POST_TYPE), the tables of the plugin whose identifier is
+//                                    TEXT, and posts of POST_TYPE or with the IDs
 //   protection PLUGIN_FILE           prints what the plugin's last protection check found:
 //                                    status, server, store (1 when served) and files, one
 //                                    "key<TAB>value" a line
@@ -70,6 +71,13 @@ if ( 'install' !== $command ) {
 
 function plugin_keys( $plugin_file ) {
 	return require WP_PLUGIN_DIR . '/' . dirname( $plugin_file ) . '/modules/cpt.php';
+}
+
+// The start of the names of the plugin's tables, as modules/cpt.php makes them.
+function plugin_keys_table_stem( $id ) {
+	$slug  = strtolower( $id ) === $id ? $id : strtolower( $id ) . '_' . substr( md5( $id ), 0, 6 );
+	$table = preg_replace( '/[^a-z0-9_]/', '_', $slug );
+	return 'ostrel_' . ( $table === $slug && strlen( $table ) <= 24 ? $table : substr( $table, 0, 17 ) . '_' . substr( md5( $slug ), 0, 6 ) ) . '_';
 }
 
 function plugin_module( $plugin_file, $module, ...$args ) {
@@ -294,6 +302,10 @@ switch ( $command ) {
 		);
 		foreach ( $options as $name ) {
 			echo "option\t", $name, "\n";
+		}
+		$tables = $wpdb->get_col( $wpdb->prepare( 'SHOW TABLES LIKE %s', '%' . $wpdb->esc_like( plugin_keys_table_stem( $args[0] ) ) . '%' ) );
+		foreach ( $tables as $name ) {
+			echo "table\t", $name, "\n";
 		}
 		$ids   = array_map( 'intval', array_slice( $args, 2 ) );
 		$ids[] = -1; // keeps IN () valid when no numbers are given

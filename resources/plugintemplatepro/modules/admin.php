@@ -48,7 +48,115 @@ return static function ( array $ostrel ) {
 		<?php
 	};
 
-	$render = static function () use ( $ostrel, $action_button, $public_notice ) {
+	// Who gets the product, the buyers' terms and mail, and where Stripe reports payments. Inside
+	// the settings form.
+	$buyers_settings = static function () use ( $ostrel ) {
+		$grants  = $ostrel['grants'];
+		$stripe  = $ostrel['stripe'];
+		$access  = $grants->buyers_only() ? 'buyers' : 'anyone';
+		$choices = array(
+			'anyone' => array(
+				__( 'Anyone with the download page\'s address', '#prefix#' ),
+				__( 'Not per buyer: whoever has the address downloads, as often as they like, until you give the page a new address.', '#prefix#' ),
+			),
+			'buyers' => array(
+				__( 'Only verified buyers', '#prefix#' ),
+				__( 'Each buyer gets a personal link by e-mail once the payment provider confirms the payment; the address alone opens nothing. A refund ends the buyer\'s access.', '#prefix#' ),
+			),
+		);
+		$last    = $stripe->last_seen();
+		$masked  = $stripe->masked_secret();
+		?>
+		<h2 id="ostrel-access"><?php esc_html_e( 'Who gets the product', '#prefix#' ); ?></h2>
+		<?php if ( 'buyers' === $access && '' === $masked ) : ?>
+			<div class="notice notice-error inline ostrel-no-provider"><p><?php esc_html_e( 'Only verified buyers get the product, but no payment provider is set up: nobody can get access. Set up Stripe below.', '#prefix#' ); ?></p></div>
+		<?php endif; ?>
+		<table class="form-table" role="presentation">
+			<tr>
+				<th scope="row"><?php esc_html_e( 'Who gets the product', '#prefix#' ); ?></th>
+				<td>
+					<fieldset>
+						<?php foreach ( $choices as $value => $choice ) : ?>
+							<label><input type="radio" name="<?php echo esc_attr( $ostrel['access_option'] ); ?>" value="<?php echo esc_attr( $value ); ?>" <?php checked( $access, $value ); ?>> <?php echo esc_html( $choice[0] ); ?></label>
+							<p class="description"><?php echo esc_html( $choice[1] ); ?></p>
+						<?php endforeach; ?>
+					</fieldset>
+				</td>
+			</tr>
+			<tr>
+				<th scope="row"><label for="<?php echo esc_attr( $ostrel['grant_days_option'] ); ?>"><?php esc_html_e( 'A buyer\'s access lasts', '#prefix#' ); ?></label></th>
+				<td>
+					<input type="number" min="0" max="<?php echo esc_attr( (string) $grants::MAX_DAYS ); ?>" step="1" class="small-text" id="<?php echo esc_attr( $ostrel['grant_days_option'] ); ?>" name="<?php echo esc_attr( $ostrel['grant_days_option'] ); ?>" value="<?php echo esc_attr( (string) $grants->days() ); ?>"> <?php esc_html_e( 'days', '#prefix#' ); ?>
+					<p class="description"><?php esc_html_e( 'From the payment. 0 means it never expires. Applies to purchases from now on.', '#prefix#' ); ?></p>
+				</td>
+			</tr>
+			<tr>
+				<th scope="row"><label for="<?php echo esc_attr( $ostrel['grant_limit_option'] ); ?>"><?php esc_html_e( 'Downloads of each file per buyer', '#prefix#' ); ?></label></th>
+				<td>
+					<input type="number" min="0" max="<?php echo esc_attr( (string) $grants::MAX_LIMIT ); ?>" step="1" class="small-text" id="<?php echo esc_attr( $ostrel['grant_limit_option'] ); ?>" name="<?php echo esc_attr( $ostrel['grant_limit_option'] ); ?>" value="<?php echo esc_attr( (string) $grants->limit() ); ?>">
+					<p class="description"><?php esc_html_e( '0 means unlimited. A download resumed within ten minutes counts once. Applies to purchases from now on.', '#prefix#' ); ?></p>
+				</td>
+			</tr>
+			<tr>
+				<th scope="row"><label for="<?php echo esc_attr( $ostrel['mail_subject_option'] ); ?>"><?php esc_html_e( 'The buyer\'s e-mail', '#prefix#' ); ?></label></th>
+				<td>
+					<input type="text" class="large-text" id="<?php echo esc_attr( $ostrel['mail_subject_option'] ); ?>" name="<?php echo esc_attr( $ostrel['mail_subject_option'] ); ?>" value="<?php echo esc_attr( (string) get_option( $ostrel['mail_subject_option'], '' ) ); ?>" placeholder="<?php echo esc_attr( $grants->default_subject() ); ?>">
+					<textarea class="large-text" rows="6" id="<?php echo esc_attr( $ostrel['mail_body_option'] ); ?>" name="<?php echo esc_attr( $ostrel['mail_body_option'] ); ?>" placeholder="<?php echo esc_attr( $grants->default_body() ); ?>"><?php echo esc_textarea( (string) get_option( $ostrel['mail_body_option'], '' ) ); ?></textarea>
+					<p class="description"><?php esc_html_e( 'Sent as soon as a payment is confirmed. {product} stands for the product\'s name, {link} for the buyer\'s personal link (added at the end if you leave it out). Left empty, the text shown greyed out is sent.', '#prefix#' ); ?></p>
+				</td>
+			</tr>
+		</table>
+
+		<h3><?php esc_html_e( 'Stripe', '#prefix#' ); ?></h3>
+		<table class="form-table ostrel-stripe" role="presentation">
+			<tr>
+				<th scope="row"><?php esc_html_e( 'Endpoint URL', '#prefix#' ); ?></th>
+				<td>
+					<code class="ostrel-stripe-url"><?php echo esc_html( $stripe->url() ); ?></code>
+					<p class="description"><?php esc_html_e( 'In your Stripe Dashboard, under Developers, Webhooks, add an endpoint with this address.', '#prefix#' ); ?></p>
+				</td>
+			</tr>
+			<tr>
+				<th scope="row"><?php esc_html_e( 'Events to send', '#prefix#' ); ?></th>
+				<td>
+					<code><?php echo esc_html( implode( ', ', $stripe->events() ) ); ?></code>
+					<p class="description"><?php esc_html_e( 'In your payment link or checkout, set the page after payment to the download page\'s address followed by ?session_id={CHECKOUT_SESSION_ID}, so buyers see their download at once.', '#prefix#' ); ?></p>
+				</td>
+			</tr>
+			<tr>
+				<th scope="row"><label for="<?php echo esc_attr( $ostrel['stripe_secret_option'] ); ?>"><?php esc_html_e( 'Signing secret', '#prefix#' ); ?></label></th>
+				<td>
+					<input type="password" class="regular-text code" autocomplete="off" id="<?php echo esc_attr( $ostrel['stripe_secret_option'] ); ?>" name="<?php echo esc_attr( $ostrel['stripe_secret_option'] ); ?>" value="">
+					<p class="description">
+						<?php if ( '' === $masked ) : ?>
+							<?php esc_html_e( 'Not set. Paste the endpoint\'s signing secret (whsec_…), shown on its page in Stripe.', '#prefix#' ); ?>
+						<?php else : ?>
+							<?php
+							/* translators: %s: the end of the saved secret, such as "whsec_…a1b2". */
+							echo esc_html( sprintf( __( 'Saved: %s. Leave empty to keep it, or paste a new one to replace it.', '#prefix#' ), $masked ) );
+							?>
+						<?php endif; ?>
+					</p>
+				</td>
+			</tr>
+			<tr>
+				<th scope="row"><?php esc_html_e( 'Last notification', '#prefix#' ); ?></th>
+				<td class="ostrel-stripe-last">
+					<?php if ( $last ) : ?>
+						<?php
+						/* translators: %s: a date and time. */
+						echo esc_html( sprintf( __( 'The last correctly signed notification arrived on %s.', '#prefix#' ), wp_date( get_option( 'date_format' ) . ' ' . get_option( 'time_format' ), $last ) ) );
+						?>
+					<?php else : ?>
+						<?php esc_html_e( 'No correctly signed notification has arrived yet. Send a test event from Stripe to check the setup.', '#prefix#' ); ?>
+					<?php endif; ?>
+				</td>
+			</tr>
+		</table>
+		<?php
+	};
+
+	$render = static function () use ( $ostrel, $action_button, $public_notice, $buyers_settings ) {
 		if ( ! current_user_can( $ostrel['owner_cap']() ) ) {
 			return;
 		}
@@ -199,6 +307,7 @@ return static function ( array $ostrel ) {
 						</td>
 					</tr>
 				</table>
+				<?php $buyers_settings(); ?>
 				<?php submit_button(); ?>
 			</form>
 		</div>

@@ -18,6 +18,10 @@ return ( static function ( $id ) {
 	}
 
 	$option       = 'ostrel_' . $slug . '_';
+	// Table names past the site's prefix: letters, digits and '_' only, so no statement needs
+	// them quoted, within MySQL's 64 characters; the hash keeps slugs so changed apart.
+	$table = preg_replace( '/[^a-z0-9_]/', '_', $slug );
+	$table = 'ostrel_' . ( $table === $slug && strlen( $table ) <= 24 ? $table : substr( $table, 0, 17 ) . '_' . substr( md5( $slug ), 0, 6 ) );
 	$pages_option = $option . 'site_pages';
 	$pages_lock   = $option . 'site_pages_lock';
 
@@ -144,6 +148,24 @@ return ( static function ( $id ) {
 		// The other pages' posts, and the lock held while they are made.
 		'pages_option'    => $pages_option,
 		'pages_lock'      => $pages_lock,
+		// Who gets the product, and the buyers' grants: the seller's terms, the buyer's mail, the
+		// payment provider's secret and last notification, the key that hashes order ids and
+		// e-mail addresses, and the version of the grants' tables.
+		'access_option'       => $option . 'access',
+		'grant_days_option'   => $option . 'grant_days',
+		'grant_limit_option'  => $option . 'grant_limit',
+		'mail_subject_option' => $option . 'mail_subject',
+		'mail_body_option'    => $option . 'mail_body',
+		'stripe_secret_option' => $option . 'stripe_secret',
+		'stripe_last_option'  => $option . 'stripe_last',
+		'grants_key_option'   => $option . 'grants_key',
+		'grants_schema_option' => $option . 'grants_schema',
+		'grants_table'        => $table . '_grants',
+		'grant_files_table'   => $table . '_grant_files',
+		'events_table'        => $table . '_events',
+		'grant_arg'           => 'ostrel_' . $slug . '_key',
+		'grant_cookie'        => 'ostrel_' . $slug . '_key',
+		'rest_namespace'      => 'ostrel-' . $slug . '/v1',
 		'store_parent'    => 'ostrel-' . $slug,
 		'download_arg'    => 'ostrel_' . $slug . '_file',
 

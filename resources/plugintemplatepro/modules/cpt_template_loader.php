@@ -111,7 +111,9 @@ return static function ( array $ostrel ) {
 	// (sample permalinks, previews, a block listing the post type) it is the home page's.
 	$may_see_download = static function () use ( $ostrel, $download_id ) {
 		return current_user_can( $ostrel['owner_cap']() )
-			|| ( did_action( 'wp' ) && is_singular( $ostrel['post_type'] ) && get_queried_object_id() === $download_id() );
+			|| ( did_action( 'wp' ) && is_singular( $ostrel['post_type'] ) && get_queried_object_id() === $download_id() )
+			// A verified buyer's personal link, as it is mailed.
+			|| ( isset( $ostrel['grants'] ) && $ostrel['grants']->linking() );
 	};
 	add_filter(
 		'post_type_link',

@@ -2,9 +2,10 @@
 defined( 'ABSPATH' ) || exit;
 
 // Expiring download links: the download page's links to the product's files become signed links
-// to this handler, which streams the file from the private store while the link is valid.
-return static function ( array $ostrel, $store ) {
-	return new class( $ostrel, $store ) {
+// to this handler, which streams the file from the private store while the link is valid. For
+// verified buyers a link also names the buyer's grant, which must still allow the download.
+return static function ( array $ostrel, $store, $grants = null ) {
+	return new class( $ostrel, $store, $grants ) {
 		const DEFAULT_LIFETIME = 1440; // minutes
 		const MAX_LIFETIME     = 5259600; // ten years, in minutes
 		const CHUNK            = 1048576;
@@ -12,13 +13,22 @@ return static function ( array $ostrel, $store ) {
 		/** @var array */
 		private $ostrel;
 		private $store;
+		private $grants;
 		/** @var string[]|null The plugin folder's address paths, and this site's host names. */
 		private $bases;
 		private $hosts;
 
-		public function __construct( array $ostrel, $store ) {
+		public function __construct( array $ostrel, $store, $grants ) {
 			$this->ostrel = $ostrel;
 			$this->store  = $store;
+			$this->grants = $grants;
+		}
+
+		public function grants() {
+			if ( null === $this->grants ) {
+				$this->grants = ( require __DIR__ . '/grants.php' )( $this->ostrel );
+			}
+			return $this->grants;
 		}
 
 		/** Minutes a link stays valid: a day unless the site owner chose otherwise. */
@@ -58,20 +68,21 @@ return static function ( array $ostrel, $store ) {
 			update_option( $this->ostrel['secret_option'], wp_generate_password( 64, true, true ), false );
 		}
 
-		/** A signed link to delivery file number $number, valid for the lifetime from now. */
-		public function url( $number ) {
+		/** A signed link to delivery file number $number, valid for the lifetime from now; for a grant's holder when one is given. */
+		public function url( $number, $grant = '' ) {
 			$expires = time() + 60 * $this->lifetime();
 			// Past the largest integer (32-bit PHP, from 2038) the sum would be a float.
-			return $this->link( $number, is_int( $expires ) ? $expires : PHP_INT_MAX );
+			return $this->link( $number, is_int( $expires ) ? $expires : PHP_INT_MAX, $grant );
 		}
 
-		/** A signed link to delivery file number $number that works until $expires (Unix time). */
-		public function link( $number, $expires ) {
+		/** A signed link to delivery file number $number that works until $expires (Unix time), through the grant when one is given. */
+		public function link( $number, $expires, $grant = '' ) {
 			$this->ensure_secret();
 			$files = $this->store->files();
 			$path  = isset( $files[ $number ] ) ? $files[ $number ] : '';
 			$key   = $this->file_key( $path );
-			$value = $key . '.' . $expires . '.' . $this->signature( $key, $path, $expires );
+			$bound = '' === $grant ? '' : $grant . '.';
+			$value = $key . '.' . $expires . '.' . $bound . $this->signature( $key, $path, $expires, $grant );
 			return add_query_arg( $this->ostrel['download_arg'], $value, home_url( '/' ) );
 		}
 
@@ -83,8 +94,8 @@ return static function ( array $ostrel, $store ) {
 			return substr( hash_hmac( 'sha256', 'file|' . $path, $this->secret() . wp_salt( 'auth' ) ), 0, 16 );
 		}
 
-		/** The page's links to delivery files, in whatever address form, made into signed links. */
-		public function rewrite( $html ) {
+		/** The page's links to delivery files, in whatever address form, made into signed links, bound to the grant when one is given. */
+		public function rewrite( $html, $grant = '' ) {
 			$files = $this->store->files();
 			if ( ! $files ) {
 				return $html;
@@ -93,7 +104,7 @@ return static function ( array $ostrel, $store ) {
 			$signed  = array();
 			return preg_replace_callback(
 				'/"([^"<>\r\n]*)"|\'([^\'<>\r\n]*)\'/',
-				function ( $match ) use ( $numbers, &$signed ) {
+				function ( $match ) use ( $numbers, &$signed, $grant ) {
 					$quote = $match[0][0];
 					$path  = $this->plugin_path( '"' === $quote ? $match[1] : $match[2] );
 					if ( null === $path || ! isset( $numbers[ $path ] ) ) {
@@ -101,7 +112,7 @@ return static function ( array $ostrel, $store ) {
 					}
 					$number = $numbers[ $path ];
 					if ( ! isset( $signed[ $number ] ) ) {
-						$signed[ $number ] = esc_url( $this->url( $number ) );
+						$signed[ $number ] = esc_url( $this->url( $number, $grant ) );
 					}
 					return $quote . $signed[ $number ] . $quote;
 				},
@@ -174,22 +185,29 @@ return static function ( array $ostrel, $store ) {
 			}
 			$value   = is_string( $_GET[ $arg ] ) ? sanitize_text_field( wp_unslash( $_GET[ $arg ] ) ) : ''; // phpcs:ignore WordPress.Security.NonceVerification.Recommended -- a signed link stands in for a nonce
 			$expired = false;
-			$path    = $this->verify( $value, $expired );
-			$file    = null === $path ? '' : $this->source( $path );
+			$grant   = '';
+			$path    = $this->verify( $value, $expired, $grant );
+			// For verified buyers only, a link not bound to a grant opens nothing.
+			if ( null !== $path && '' === $grant && $this->grants()->buyers_only() ) {
+				$path = null;
+			}
+			$file = null === $path ? '' : $this->source( $path );
 			if ( '' === $file ) {
 				$this->refuse( $expired );
 			}
-			$this->stream( $file, $path );
+			$this->stream( $file, $path, $grant );
 			exit;
 		}
 
 		/**
 		 * The delivery file a link names when its signature holds and it has not expired; $expired
-		 * tells whether a link refused was a sound one whose time had passed.
+		 * tells whether a link refused was a sound one whose time had passed, $grant which grant
+		 * the link is bound to ('' for none).
 		 */
-		private function verify( $value, &$expired ) {
+		private function verify( $value, &$expired, &$grant ) {
 			$expired = false;
-			if ( ! preg_match( '/^([0-9a-f]{16})\.(\d{1,12})\.([0-9a-f]{64})$/', $value, $m ) ) {
+			$grant   = '';
+			if ( ! preg_match( '/^([0-9a-f]{16})\.(\d{1,12})\.(?:([0-9a-f]{32})\.)?([0-9a-f]{64})$/', $value, $m ) ) {
 				return null;
 			}
 			$path = null;
@@ -199,9 +217,10 @@ return static function ( array $ostrel, $store ) {
 					break;
 				}
 			}
-			if ( null === $path || ! hash_equals( $this->signature( $m[1], $path, $m[2] ), $m[3] ) ) {
+			if ( null === $path || ! hash_equals( $this->signature( $m[1], $path, $m[2], $m[3] ), $m[4] ) ) {
 				return null;
 			}
+			$grant   = $m[3];
 			$expired = (int) $m[2] < time();
 			return $expired ? null : $path;
 		}
@@ -216,10 +235,13 @@ return static function ( array $ostrel, $store ) {
 			return '';
 		}
 
-		/** Signs the file's key, its path and the expiry, so a link names one file until one time. */
-		private function signature( $file_key, $path, $expires ) {
+		/**
+		 * Signs the file's key, its path and the expiry, so a link names one file until one time;
+		 * and the grant, so a buyer's link serves that buyer's allowance only.
+		 */
+		private function signature( $file_key, $path, $expires, $grant = '' ) {
 			$key = $this->secret() . wp_salt( 'auth' );
-			return hash_hmac( 'sha256', $this->ostrel['slug'] . '|' . $file_key . '|' . $path . '|' . $expires, $key );
+			return hash_hmac( 'sha256', $this->ostrel['slug'] . '|' . $file_key . '|' . $path . '|' . $expires . ( '' === $grant ? '' : '|' . $grant ), $key );
 		}
 
 		private function secret() {
@@ -252,9 +274,14 @@ return static function ( array $ostrel, $store ) {
 			);
 		}
 
-		/** Sends the file, or the single range asked for, a chunk at a time. */
-		private function stream( $file, $path ) {
-			$size   = @filesize( $file );
+		/** Sends the file, or the single range asked for, a chunk at a time; through the grant's allowance when one is given. */
+		private function stream( $file, $path, $grant = '' ) {
+			$size = @filesize( $file );
+			if ( false !== $size && '' !== $grant ) {
+				list( $status, $start ) = $this->range( $size );
+				$head                   = isset( $_SERVER['REQUEST_METHOD'] ) && 'HEAD' === $_SERVER['REQUEST_METHOD'];
+				$this->grants()->admit( $grant, $path, $start, ! $head && 416 !== $status );
+			}
 			// phpcs:ignore WordPress.WP.AlternativeFunctions.file_system_operations_fopen, WordPress.PHP.NoSilencedErrors.Discouraged -- a byte range is read a chunk at a time, which WordPress's file API cannot; a failure is answered below
 			$handle = false === $size ? false : @fopen( $file, 'rb' );
 			if ( false === $handle ) {

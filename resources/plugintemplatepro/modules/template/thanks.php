@@ -14,8 +14,11 @@ defined( 'ABSPATH' ) || exit;
 		header( 'Cache-Control: private, no-store' );
 		header( 'Referrer-Policy: same-origin' );
 	}
+	// For verified buyers only: whoever holds no grant gets a page saying how to get access,
+	// and the links are signed for the visitor's grant.
+	$grant = $links->grants()->buyers_only() ? $links->grants()->download_gate() : '';
 	// The page on disk stays as built; buyers get fresh expiring links to the product's files.
 	ob_start();
 	include __DIR__ . '/converted_download.php';
-	echo $links->rewrite( (string) ob_get_clean() ); // phpcs:ignore WordPress.Security.EscapeOutput -- the seller's page
+	echo $links->rewrite( (string) ob_get_clean(), $grant ); // phpcs:ignore WordPress.Security.EscapeOutput -- the seller's page
 } )();

@@ -1,0 +1,535 @@
+<?php
+defined( 'ABSPATH' ) || exit;
+
+// Buyers' grants: one per verified payment, each with a personal key, an expiry, and an allowance
+// of downloads per file. Kept in the plugin's own tables, with order ids and e-mail addresses only
+// as keyed hashes and keys only as hashes; no names, addresses, IPs or payloads.
+return static function ( array $ostrel ) {
+	return new class( $ostrel ) {
+		const SCHEMA        = 1;
+		const DEFAULT_DAYS  = 30;
+		const MAX_DAYS      = 36500;
+		const DEFAULT_LIMIT = 5;
+		const MAX_LIMIT     = 100000;
+		// A Range request this soon after a counted download of the same file continues it.
+		const CONTINUATION = 600;
+		// How long the return from checkout may still open the download page for its browser.
+		const RETURN_WINDOW = 86400;
+		// How long a notification's id is remembered, so a repeat of it changes nothing.
+		const EVENT_DAYS = 30;
+		// The return from checkout looks for the grant this often, for a minute.
+		const WAIT_SECONDS = 5;
+		const WAIT_TRIES   = 12;
+
+		/** @var array */
+		private $ostrel;
+		/** @var bool While the buyer's personal link is made, the download page's address may be named. */
+		private $linking = false;
+
+		public function __construct( array $ostrel ) {
+			$this->ostrel = $ostrel;
+		}
+
+		/** Whether the download page serves verified buyers only. */
+		public function buyers_only() {
+			return 'buyers' === get_option( $this->ostrel['access_option'], 'anyone' );
+		}
+
+		public function linking() {
+			return $this->linking;
+		}
+
+		private function table( $key ) {
+			global $wpdb;
+			return $wpdb->prefix . $this->ostrel[ $key ];
+		}
+
+		/**
+		 * Makes or updates the tables when their version is behind: on activation, and on the first
+		 * request after a newer version was uploaded over this one.
+		 */
+		public function ensure() {
+			if ( (int) get_option( $this->ostrel['grants_schema_option'], 0 ) >= self::SCHEMA ) {
+				return;
+			}
+			global $wpdb;
+			require_once ABSPATH . 'wp-admin/includes/upgrade.php';
+			$charset = $wpdb->get_charset_collate();
+			$grants  = $this->table( 'grants_table' );
+			$files   = $this->table( 'grant_files_table' );
+			$events  = $this->table( 'events_table' );
+			// dbDelta wants each column on its own line and two spaces after PRIMARY KEY.
+			dbDelta(
+				array(
+					"CREATE TABLE {$grants} (
+id char(32) NOT NULL,
+provider varchar(20) NOT NULL,
+order_hash char(64) NOT NULL,
+payment_hash char(64) NOT NULL DEFAULT '',
+email_hash char(64) NOT NULL DEFAULT '',
+token_hash char(64) NOT NULL,
+return_hash char(64) DEFAULT NULL,
+created bigint(20) unsigned NOT NULL,
+expires bigint(20) unsigned NOT NULL DEFAULT 0,
+download_limit int(10) unsigned NOT NULL DEFAULT 0,
+revoked tinyint(1) NOT NULL DEFAULT 0,
+PRIMARY KEY  (id),
+UNIQUE KEY order_hash (provider,order_hash),
+UNIQUE KEY token_hash (token_hash),
+UNIQUE KEY return_hash (return_hash),
+KEY payment_hash (payment_hash),
+KEY email_hash (email_hash)
+) {$charset};",
+					"CREATE TABLE {$files} (
+grant_id char(32) NOT NULL,
+file_hash char(32) NOT NULL,
+used int(10) unsigned NOT NULL DEFAULT 0,
+last_counted bigint(20) unsigned NOT NULL DEFAULT 0,
+PRIMARY KEY  (grant_id,file_hash)
+) {$charset};",
+					"CREATE TABLE {$events} (
+event_hash char(64) NOT NULL,
+created bigint(20) unsigned NOT NULL,
+PRIMARY KEY  (event_hash),
+KEY created (created)
+) {$charset};",
+				)
+			);
+			// Secrets are read only when a payment or a key is checked: never autoloaded.
+			add_option( $this->ostrel['grants_key_option'], wp_generate_password( 64, true, true ), '', false );
+			add_option( $this->ostrel['stripe_secret_option'], '', '', false );
+			update_option( $this->ostrel['grants_schema_option'], self::SCHEMA );
+		}
+
+		/** Drops the tables, on the plugin's way out. */
+		public function drop() {
+			global $wpdb;
+			foreach ( array( 'grants_table', 'grant_files_table', 'events_table' ) as $key ) {
+				$table = $this->table( $key );
+				// phpcs:ignore WordPress.DB.DirectDatabaseQuery.DirectQuery, WordPress.DB.DirectDatabaseQuery.NoCaching, WordPress.DB.DirectDatabaseQuery.SchemaChange, WordPress.DB.PreparedSQL.InterpolatedNotPrepared -- the plugin's own tables, on its way out; the name is the plugin's
+				$wpdb->query( "DROP TABLE IF EXISTS {$table}" );
+			}
+		}
+
+		/** A keyed hash: without the site's secrets a leaked table names no order or buyer. */
+		private function hash( $kind, $value ) {
+			$key = get_option( $this->ostrel['grants_key_option'], '' );
+			if ( ! is_string( $key ) || '' === $key ) {
+				add_option( $this->ostrel['grants_key_option'], wp_generate_password( 64, true, true ), '', false );
+				$key = (string) get_option( $this->ostrel['grants_key_option'], '' );
+			}
+			return hash_hmac( 'sha256', $kind . '|' . $value, $key . wp_salt( 'auth' ) );
+		}
+
+		/** Days a grant lasts; 0 for ever. */
+		public function days() {
+			$days = get_option( $this->ostrel['grant_days_option'], self::DEFAULT_DAYS );
+			return is_numeric( $days ) ? (int) max( 0, min( self::MAX_DAYS, (float) $days ) ) : self::DEFAULT_DAYS;
+		}
+
+		/** Downloads of each file a grant allows; 0 for no limit. */
+		public function limit() {
+			$limit = get_option( $this->ostrel['grant_limit_option'], self::DEFAULT_LIMIT );
+			return is_numeric( $limit ) ? (int) max( 0, min( self::MAX_LIMIT, (float) $limit ) ) : self::DEFAULT_LIMIT;
+		}
+
+		/** The settings of this module, in the menu's option group. */
+		public function register_settings() {
+			$group = $this->ostrel['option_group'];
+			// A form that leaves a field out (an older copy of the menu) keeps what was set.
+			register_setting(
+				$group,
+				$this->ostrel['access_option'],
+				array(
+					'type'              => 'string',
+					'default'           => 'anyone',
+					'sanitize_callback' => function ( $value ) {
+						if ( null === $value ) {
+							return $this->buyers_only() ? 'buyers' : 'anyone';
+						}
+						return 'buyers' === $value ? 'buyers' : 'anyone';
+					},
+				)
+			);
+			foreach ( array(
+				'grant_days_option'  => array( 'days', self::MAX_DAYS ),
+				'grant_limit_option' => array( 'limit', self::MAX_LIMIT ),
+			) as $key => $number ) {
+				register_setting(
+					$group,
+					$this->ostrel[ $key ],
+					array(
+						'type'              => 'integer',
+						'sanitize_callback' => function ( $value ) use ( $number ) {
+							$current = $this->{$number[0]}();
+							if ( null === $value || ! is_numeric( $value ) ) {
+								return $current;
+							}
+							return (int) max( 0, min( $number[1], floor( (float) $value ) ) );
+						},
+					)
+				);
+			}
+			foreach ( array(
+				'mail_subject_option' => 'sanitize_text_field',
+				'mail_body_option'    => 'sanitize_textarea_field',
+			) as $key => $clean ) {
+				$name = $this->ostrel[ $key ];
+				register_setting(
+					$group,
+					$name,
+					array(
+						'type'              => 'string',
+						'default'           => '',
+						'sanitize_callback' => static function ( $value ) use ( $name, $clean ) {
+							return null === $value ? (string) get_option( $name, '' ) : $clean( (string) $value );
+						},
+					)
+				);
+			}
+		}
+
+		public function default_subject() {
+			/* translators: {product} stays as it is: it is replaced with the product's name. */
+			return __( 'Your download: {product}', '#prefix#' );
+		}
+
+		public function default_body() {
+			/* translators: {product} and {link} stay as they are: they are replaced with the product's name and the buyer's personal link. */
+			return __( "Thank you for buying {product}.\n\nYour personal download page:\n{link}\n\nThe link is yours alone: keep it to yourself. Reply to this e-mail if anything does not work.", '#prefix#' );
+		}
+
+		/** A new personal key: 32 random bytes, in hex, which addresses and cookies carry unchanged. */
+		private function new_token() {
+			return bin2hex( random_bytes( 32 ) );
+		}
+
+		/**
+		 * Remembers a notification or a fact by name for EVENT_DAYS: true the first time, false
+		 * when it was already known, null when the database failed.
+		 */
+		public function remember( $name ) {
+			global $wpdb;
+			$events = $this->table( 'events_table' );
+			// phpcs:ignore WordPress.DB.DirectDatabaseQuery.DirectQuery, WordPress.DB.DirectDatabaseQuery.NoCaching, WordPress.DB.PreparedSQL.InterpolatedNotPrepared -- the plugin's own table; old rows go as new ones come
+			$wpdb->query( $wpdb->prepare( "DELETE FROM {$events} WHERE created < %d", time() - self::EVENT_DAYS * DAY_IN_SECONDS ) );
+			// phpcs:ignore WordPress.DB.DirectDatabaseQuery.DirectQuery, WordPress.DB.DirectDatabaseQuery.NoCaching, WordPress.DB.PreparedSQL.InterpolatedNotPrepared -- one atomic statement decides which of two deliveries at once is the first
+			$added = $wpdb->query( $wpdb->prepare( "INSERT IGNORE INTO {$events} (event_hash, created) VALUES (%s, %d)", $this->hash( 'event', $name ), time() ) );
+			return false === $added ? null : 1 === $added;
+		}
+
+		/** Whether a name was remembered. */
+		private function known( $name ) {
+			global $wpdb;
+			$events = $this->table( 'events_table' );
+			// phpcs:ignore WordPress.DB.DirectDatabaseQuery.DirectQuery, WordPress.DB.DirectDatabaseQuery.NoCaching, WordPress.DB.PreparedSQL.InterpolatedNotPrepared -- the plugin's own table, as it is now
+			return (bool) $wpdb->get_var( $wpdb->prepare( "SELECT 1 FROM {$events} WHERE event_hash = %s", $this->hash( 'event', $name ) ) );
+		}
+
+		/** Forgets a name, so the provider's next try of a notification that failed is handled. */
+		public function forget( $name ) {
+			global $wpdb;
+			$wpdb->delete( $this->table( 'events_table' ), array( 'event_hash' => $this->hash( 'event', $name ) ) ); // phpcs:ignore WordPress.DB.DirectDatabaseQuery.DirectQuery, WordPress.DB.DirectDatabaseQuery.NoCaching -- the plugin's own table
+		}
+
+		/**
+		 * The grant for a paid order, made once however often the payment is reported, and the
+		 * buyer's mail with it. Returns 'created', 'exists', or null when the database failed.
+		 */
+		public function grant( $provider, $order_id, $payment_id, $email, $product ) {
+			global $wpdb;
+			$token   = $this->new_token();
+			$now     = time();
+			$days    = $this->days();
+			$email   = sanitize_email( (string) $email );
+			// A refund reported before the payment: the grant is made revoked, and no mail goes.
+			$revoked = '' !== $payment_id && $this->known( 'refund|' . $provider . '|' . $payment_id );
+			$grants  = $this->table( 'grants_table' );
+			// The unique order key makes two reports of one payment one grant; the table is the plugin's own.
+			// phpcs:disable WordPress.DB.DirectDatabaseQuery.DirectQuery, WordPress.DB.DirectDatabaseQuery.NoCaching, WordPress.DB.PreparedSQL.InterpolatedNotPrepared
+			$added = $wpdb->query(
+				$wpdb->prepare(
+					"INSERT IGNORE INTO {$grants} (id, provider, order_hash, payment_hash, email_hash, token_hash, created, expires, download_limit, revoked) VALUES (%s, %s, %s, %s, %s, %s, %d, %d, %d, %d)",
+					bin2hex( random_bytes( 16 ) ),
+					$provider,
+					$this->hash( 'order', $provider . '|' . $order_id ),
+					'' === $payment_id ? '' : $this->hash( 'payment', $provider . '|' . $payment_id ),
+					'' === $email ? '' : $this->hash( 'email', strtolower( $email ) ),
+					$this->hash( 'token', $token ),
+					$now,
+					$days ? $now + $days * DAY_IN_SECONDS : 0,
+					$this->limit(),
+					$revoked ? 1 : 0
+				)
+			);
+			// phpcs:enable WordPress.DB.DirectDatabaseQuery.DirectQuery, WordPress.DB.DirectDatabaseQuery.NoCaching, WordPress.DB.PreparedSQL.InterpolatedNotPrepared
+			if ( false === $added ) {
+				return null;
+			}
+			if ( 1 !== $added ) {
+				return 'exists';
+			}
+			if ( ! $revoked && is_email( $email ) ) {
+				$this->send_link( $email, $token, $product );
+			}
+			return 'created';
+		}
+
+		/** Revokes the grants of a refunded payment, and remembers the refund for one reported late. */
+		public function revoke_payment( $provider, $payment_id ) {
+			global $wpdb;
+			if ( null === $this->remember( 'refund|' . $provider . '|' . $payment_id ) ) {
+				return null;
+			}
+			$grants = $this->table( 'grants_table' );
+			// phpcs:ignore WordPress.DB.DirectDatabaseQuery.DirectQuery, WordPress.DB.DirectDatabaseQuery.NoCaching, WordPress.DB.PreparedSQL.InterpolatedNotPrepared -- the plugin's own table
+			return $wpdb->query( $wpdb->prepare( "UPDATE {$grants} SET revoked = 1 WHERE provider = %s AND payment_hash = %s", $provider, $this->hash( 'payment', $provider . '|' . $payment_id ) ) );
+		}
+
+		private function find( $column, $hash ) {
+			global $wpdb;
+			$grants = $this->table( 'grants_table' );
+			$column = in_array( $column, array( 'id', 'order_hash', 'token_hash', 'return_hash' ), true ) ? $column : 'id';
+			// phpcs:ignore WordPress.DB.DirectDatabaseQuery.DirectQuery, WordPress.DB.DirectDatabaseQuery.NoCaching, WordPress.DB.PreparedSQL.InterpolatedNotPrepared -- the plugin's own table, by an indexed column from the list above; a grant can be revoked at any moment, so never cached
+			return $wpdb->get_row( $wpdb->prepare( "SELECT * FROM {$grants} WHERE {$column} = %s", $hash ) );
+		}
+
+		/** The grant a personal key opens, or null. */
+		public function by_token( $token ) {
+			if ( ! is_string( $token ) || ! preg_match( '/^[0-9a-f]{64}$/', $token ) ) {
+				return null;
+			}
+			$hash = $this->hash( 'token', $token );
+			$grant = $this->find( 'token_hash', $hash );
+			return $grant ? $grant : $this->find( 'return_hash', $hash );
+		}
+
+		public function by_order( $provider, $order_id ) {
+			return $this->find( 'order_hash', $this->hash( 'order', $provider . '|' . $order_id ) );
+		}
+
+		public function by_id( $id ) {
+			return is_string( $id ) && preg_match( '/^[0-9a-f]{32}$/', $id ) ? $this->find( 'id', $id ) : null;
+		}
+
+		/** 'ok', 'revoked' or 'expired'. */
+		public function state( $grant ) {
+			if ( (int) $grant->revoked ) {
+				return 'revoked';
+			}
+			return (int) $grant->expires && (int) $grant->expires < time() ? 'expired' : 'ok';
+		}
+
+		/** The download page's address with the buyer's key. */
+		public function personal_link( $token ) {
+			// The download page's address is otherwise named on that page or to its owner only.
+			$this->linking = true;
+			$url           = get_permalink( (int) get_option( $this->ostrel['download_option'] ) );
+			$this->linking = false;
+			return add_query_arg( $this->ostrel['grant_arg'], $token, (string) $url );
+		}
+
+		private function send_link( $email, $token, $product ) {
+			$subject = trim( (string) get_option( $this->ostrel['mail_subject_option'], '' ) );
+			$body    = trim( (string) get_option( $this->ostrel['mail_body_option'], '' ) );
+			$subject = '' === $subject ? $this->default_subject() : $subject;
+			$body    = '' === $body ? $this->default_body() : $body;
+			$link    = $this->personal_link( $token );
+			// A text the seller wrote without the link still brings it.
+			if ( false === strpos( $body, '{link}' ) ) {
+				$body .= "\n\n{link}";
+			}
+			$names = array( '{product}', '{link}' );
+			return wp_mail( $email, str_replace( $names, array( $product, '' ), $subject ), str_replace( $names, array( $product, $link ), $body ) );
+		}
+
+		/**
+		 * Admits one download of a file through a grant's link, or ends the request with a page
+		 * saying why not. Counted unless it is a HEAD request or continues, by a Range, a download
+		 * of the same file counted in the last ten minutes.
+		 */
+		public function admit( $grant_id, $path, $start, $counted ) {
+			global $wpdb;
+			$grant = $this->by_id( $grant_id );
+			$state = $grant ? $this->state( $grant ) : 'revoked';
+			if ( 'ok' !== $state ) {
+				$this->ended_page( $state );
+			}
+			if ( ! $counted ) {
+				return;
+			}
+			$files = $this->table( 'grant_files_table' );
+			$file  = md5( $path );
+			$now   = time();
+			// phpcs:ignore WordPress.DB.DirectDatabaseQuery.DirectQuery, WordPress.DB.DirectDatabaseQuery.NoCaching, WordPress.DB.PreparedSQL.InterpolatedNotPrepared -- the plugin's own table: the file's row, made once
+			$wpdb->query( $wpdb->prepare( "INSERT IGNORE INTO {$files} (grant_id, file_hash, used, last_counted) VALUES (%s, %s, 0, 0)", $grant->id, $file ) );
+			if ( $start > 0 ) {
+				// phpcs:ignore WordPress.DB.DirectDatabaseQuery.DirectQuery, WordPress.DB.DirectDatabaseQuery.NoCaching, WordPress.DB.PreparedSQL.InterpolatedNotPrepared -- the plugin's own table, as the last download left it
+				$last = (int) $wpdb->get_var( $wpdb->prepare( "SELECT last_counted FROM {$files} WHERE grant_id = %s AND file_hash = %s", $grant->id, $file ) );
+				if ( $last >= $now - self::CONTINUATION ) {
+					return;
+				}
+			}
+			$limit = (int) $grant->download_limit;
+			// One statement, so downloads at the same moment cannot both take the last one.
+			// phpcs:ignore WordPress.DB.DirectDatabaseQuery.DirectQuery, WordPress.DB.DirectDatabaseQuery.NoCaching, WordPress.DB.PreparedSQL.InterpolatedNotPrepared -- the plugin's own table, an atomic increment
+			$taken = $wpdb->query( $wpdb->prepare( "UPDATE {$files} SET used = used + 1, last_counted = %d WHERE grant_id = %s AND file_hash = %s AND ( %d = 0 OR used < %d )", $now, $grant->id, $file, $limit, $limit ) );
+			if ( 1 !== $taken ) {
+				$this->ended_page( 'used', $limit );
+			}
+		}
+
+		/**
+		 * On the download page in "only verified buyers" mode: the grant the visitor holds, by the
+		 * key in the address, the return from checkout or the cookie, in that order; anyone else
+		 * gets a page saying how to get access, and the request ends.
+		 *
+		 * @return string The grant's id, which the page's links are signed with.
+		 */
+		public function download_gate() {
+			$arg = $this->ostrel['grant_arg'];
+			// Buyers arrive from their mail or the payment provider, with no session and so no
+			// nonce: the key itself is the proof, and it is checked against its hash.
+			// phpcs:disable WordPress.Security.NonceVerification.Recommended
+			$from_address = isset( $_GET[ $arg ] ) && is_string( $_GET[ $arg ] ) ? sanitize_text_field( wp_unslash( $_GET[ $arg ] ) ) : '';
+			$session      = isset( $_GET['session_id'] ) && is_string( $_GET['session_id'] ) ? sanitize_text_field( wp_unslash( $_GET['session_id'] ) ) : '';
+			$tries        = isset( $_GET[ $arg . '_wait' ] ) ? absint( $_GET[ $arg . '_wait' ] ) : 0;
+			// phpcs:enable WordPress.Security.NonceVerification.Recommended
+			$cookie = $this->ostrel['grant_cookie'];
+			$kept   = isset( $_COOKIE[ $cookie ] ) && is_string( $_COOKIE[ $cookie ] ) ? sanitize_text_field( wp_unslash( $_COOKIE[ $cookie ] ) ) : '';
+
+			$grant = $this->by_token( $from_address );
+			$token = $from_address;
+			if ( ! $grant && preg_match( '/^cs_[A-Za-z0-9_]{8,250}$/', $session ) ) {
+				$grant = $this->by_order( 'stripe', $session );
+				if ( ! $grant ) {
+					$this->pending_page( $session, $tries );
+				}
+				$token = $this->claim_return( $grant );
+				$grant = '' === $token ? null : $grant;
+			}
+			if ( ! $grant ) {
+				$grant = $this->by_token( $kept );
+				$token = '';
+			}
+			if ( ! $grant ) {
+				$this->no_access_page();
+			}
+			$state = $this->state( $grant );
+			if ( 'ok' !== $state ) {
+				$this->ended_page( $state );
+			}
+			if ( '' !== $token && $token !== $kept ) {
+				$this->set_cookie( $token, $grant );
+			}
+			return $grant->id;
+		}
+
+		/**
+		 * A key of its own for the browser that returns from checkout, while the return is recent:
+		 * a thank-you address passed on later opens nothing. '' when too late.
+		 */
+		private function claim_return( $grant ) {
+			global $wpdb;
+			if ( (int) $grant->created < time() - self::RETURN_WINDOW ) {
+				return '';
+			}
+			$token = $this->new_token();
+			$wpdb->update( $this->table( 'grants_table' ), array( 'return_hash' => $this->hash( 'token', $token ) ), array( 'id' => $grant->id ) ); // phpcs:ignore WordPress.DB.DirectDatabaseQuery.DirectQuery, WordPress.DB.DirectDatabaseQuery.NoCaching -- the plugin's own table
+			return $token;
+		}
+
+		private function set_cookie( $token, $grant ) {
+			if ( headers_sent() ) {
+				return;
+			}
+			setcookie(
+				$this->ostrel['grant_cookie'],
+				$token,
+				array(
+					'expires'  => (int) $grant->expires ? (int) $grant->expires : time() + YEAR_IN_SECONDS,
+					'path'     => COOKIEPATH ? COOKIEPATH : '/',
+					'domain'   => COOKIE_DOMAIN ? COOKIE_DOMAIN : '',
+					'secure'   => is_ssl(),
+					'httponly' => true,
+					'samesite' => 'Lax',
+				)
+			);
+		}
+
+		/** How to reach the seller: the site's address for mail. */
+		private function contact() {
+			$email = sanitize_email( (string) get_option( 'admin_email' ) );
+			return '' === $email ? '' : '<p>' . sprintf(
+				/* translators: %s: the seller's e-mail address, as a link. */
+				esc_html__( 'Questions? Write to %s.', '#prefix#' ),
+				'<a href="mailto:' . esc_attr( antispambot( $email ) ) . '">' . esc_html( antispambot( $email ) ) . '</a>'
+			) . '</p>';
+		}
+
+		private function pending_page( $session, $tries ) {
+			if ( $tries >= self::WAIT_TRIES ) {
+				$this->page(
+					200,
+					__( 'Your payment is not confirmed yet', '#prefix#' ),
+					'<p>' . esc_html__( 'Your payment has not been confirmed to this site yet. As soon as it is, your personal download link is sent to the e-mail address you paid with.', '#prefix#' ) . '</p>' . $this->contact()
+				);
+			}
+			$again = add_query_arg(
+				array(
+					'session_id'                           => rawurlencode( $session ),
+					$this->ostrel['grant_arg'] . '_wait' => $tries + 1,
+				),
+				get_permalink( (int) get_option( $this->ostrel['download_option'] ) )
+			);
+			$this->page(
+				200,
+				__( 'Your payment is being confirmed', '#prefix#' ),
+				'<p>' . esc_html__( 'Your payment is being confirmed. This page refreshes itself and shows your download in a moment.', '#prefix#' ) . '</p>',
+				$again
+			);
+		}
+
+		private function no_access_page() {
+			$sales = get_permalink( (int) get_option( $this->ostrel['sales_option'] ) );
+			$this->page(
+				403,
+				__( 'Your download needs your personal link', '#prefix#' ),
+				'<p>' . esc_html__( 'This page gives the product to its buyers only. Open the personal link from the e-mail you got after paying, in the browser you want to download with.', '#prefix#' ) . '</p>'
+				. ( $sales ? '<p><a href="' . esc_url( $sales ) . '">' . esc_html__( 'Not bought yet? Buy it here.', '#prefix#' ) . '</a></p>' : '' )
+				. $this->contact()
+			);
+		}
+
+		private function ended_page( $state, $limit = 0 ) {
+			if ( 'used' === $state ) {
+				$heading = __( 'You have used all your downloads of this file', '#prefix#' );
+				/* translators: %s: the number of downloads allowed per file. */
+				$reason = sprintf( _n( 'Your purchase includes %s download of each file.', 'Your purchase includes %s downloads of each file.', $limit, '#prefix#' ), number_format_i18n( $limit ) );
+			} elseif ( 'expired' === $state ) {
+				$heading = __( 'Your download access has expired', '#prefix#' );
+				$reason  = __( 'Your purchase included downloads for a limited time, which has passed.', '#prefix#' );
+			} else {
+				$heading = __( 'Your download access has ended', '#prefix#' );
+				$reason  = __( 'The purchase this access came with was refunded or cancelled.', '#prefix#' );
+			}
+			$this->page( 403, $heading, '<p>' . esc_html( $reason ) . '</p><p>' . esc_html__( 'If you think this is a mistake, the seller can help.', '#prefix#' ) . '</p>' . $this->contact() );
+		}
+
+		/** Ends the request with a short page of its own; $body is HTML, escaped by the caller. */
+		private function page( $status, $title, $body, $refresh = '' ) {
+			status_header( $status );
+			nocache_headers();
+			header( 'Content-Type: text/html; charset=utf-8' );
+			header( 'X-Robots-Tag: noindex, nofollow' );
+			header( 'Referrer-Policy: same-origin' );
+			echo '<!DOCTYPE html><html ' . get_language_attributes() . '><head><meta charset="utf-8"><meta name="viewport" content="width=device-width, initial-scale=1"><meta name="robots" content="noindex, nofollow">'; // phpcs:ignore WordPress.Security.EscapeOutput.OutputNotEscaped -- WordPress escapes the language attributes
+			if ( '' !== $refresh ) {
+				echo '<meta http-equiv="refresh" content="' . esc_attr( self::WAIT_SECONDS . ';url=' . $refresh ) . '">';
+			}
+			echo '<title>' . esc_html( $title ) . '</title></head><body style="max-width:40em;margin:3em auto;padding:0 1em;font:16px/1.5 sans-serif;color:#1d2327">';
+			echo '<h1>' . esc_html( $title ) . '</h1>' . wp_kses_post( $body ) . '</body></html>';
+			exit;
+		}
+	};
+};
