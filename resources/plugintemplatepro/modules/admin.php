@@ -170,7 +170,9 @@ return static function ( array $ostrel ) {
 			),
 			'download_option' => array(
 				__( 'Download page', '#prefix#' ),
-				__( 'Give this address to your payment provider or autoresponder as the page buyers go to after paying or signing up. Keep it private: anyone who has it can download.', '#prefix#' ),
+				$ostrel['grants']->buyers_only()
+					? __( 'Only verified buyers get the product here: a visitor needs the personal link from their e-mail, or to come back from Stripe\'s checkout.', '#prefix#' )
+					: __( 'Give this address to your payment provider or autoresponder as the page buyers go to after paying or signing up. Keep it private: anyone who has it can download.', '#prefix#' ),
 			),
 		);
 		$fields = array(

@@ -167,9 +167,11 @@ return static function ( array $ostrel, $grants ) {
 				}
 				return $this->answer( 'revoked' );
 			}
-			// "unpaid" is a payment still on its way; its async_payment_succeeded comes later.
+			// "unpaid" is a payment still on its way; its async_payment_succeeded comes later. A
+			// checkout with nothing to pay (a full discount) is a purchase too.
 			$session = isset( $object['id'] ) && is_string( $object['id'] ) ? sanitize_text_field( $object['id'] ) : '';
-			if ( ! isset( $object['payment_status'] ) || 'paid' !== $object['payment_status'] || ! preg_match( '/^cs_[A-Za-z0-9_]{8,250}$/', $session ) ) {
+			$status  = isset( $object['payment_status'] ) ? $object['payment_status'] : '';
+			if ( ! in_array( $status, array( 'paid', 'no_payment_required' ), true ) || ! preg_match( '/^cs_[A-Za-z0-9_]{8,250}$/', $session ) ) {
 				return $this->answer( 'not paid' );
 			}
 			$email = '';
