@@ -108,20 +108,21 @@ session() {
     echo "{\"id\":\"$1\",\"object\":\"checkout.session\",\"mode\":\"payment\",\"payment_status\":\"$2\",\"payment_intent\":\"$3\",\"customer_details\":{\"email\":\"$4\",\"name\":\"A Buyer\"}}"
 }
 charge() { echo "{\"id\":\"ch_$1\",\"object\":\"charge\",\"payment_intent\":\"$1\",\"refunded\":$2}"; }
-# run_notifications ROW...: LABEL|EVENT ID|TYPE|OBJECT|SIGNING|STATUS|GRANTS REVOKED afterwards.
+# run_notifications WHAT ROW...: each ROW is LABEL|EVENT ID|TYPE|OBJECT|SIGNING|STATUS|GRANTS
+# REVOKED afterwards.
 run_notifications() {
-    local row label event type object signing want counts status wrong=()
+    local what=$1 row label event type object signing want counts status wrong=()
+    shift
     for row in "$@"; do
         IFS='|' read -r label event type object signing want counts <<<"$row"
         status=$(stripe_post "$event" "$type" "$object" "$signing")
         [ "$status" = "$want" ] && [ "$(grant_counts)" = "$counts" ] ||
             wrong+=("$label: status $status (want $want), grants $(grant_counts) (want $counts): $(head -c 200 "$work/stripe-answer")")
     done
-    expect_none "Stripe's notifications: ${label_of_table}" "${wrong[@]}"
+    expect_none "Stripe's notifications: $what" "${wrong[@]}"
 }
 paid_a=$(session cs_test_a1b2c3d4 paid pi_a1b2c3d4 buyer-a@example.com)
-label_of_table="wrong, stale and missing signatures change nothing; one paid checkout is one grant, however often it is reported"
-run_notifications \
+run_notifications "wrong, stale and missing signatures and unpaid checkouts change nothing; a paid (or free) checkout is one grant, however often it is reported" \
     "a wrong signature|evt_a1|checkout.session.completed|$paid_a|bad|401|0 0" \
     "a signature ten minutes old|evt_a1|checkout.session.completed|$paid_a|stale|400|0 0" \
     "no signature|evt_a1|checkout.session.completed|$paid_a|none|400|0 0" \
@@ -129,7 +130,8 @@ run_notifications \
     "an event the plugin does not use|evt_o1|customer.created|{\"id\":\"cus_1\"}|good|200|0 0" \
     "a paid checkout|evt_a1|checkout.session.completed|$paid_a|good|200|1 0" \
     "the same event again|evt_a1|checkout.session.completed|$paid_a|good|200|1 0" \
-    "another event for the same session|evt_a2|checkout.session.async_payment_succeeded|$paid_a|good|200|1 0"
+    "another event for the same session|evt_a2|checkout.session.async_payment_succeeded|$paid_a|good|200|1 0" \
+    "a checkout with nothing to pay|evt_f1|checkout.session.completed|$(session cs_test_free0001 no_payment_required '' free@example.com)|good|200|2 0"
 fetch "$menu_url" "$admin" -b "$jar" >/dev/null
 check "the menu shows when the last signed notification arrived" \
     contains "$admin" "The last correctly signed notification arrived on"
@@ -190,8 +192,7 @@ verdict "back from checkout before the notification, the page says payment is be
 status=$(fetch "$return_url&${grant_arg}_wait=12" "$work/return-late.html")
 [ "$status" = 200 ] && contains "$work/return-late.html" "not been confirmed" && lacks "$work/return-late.html" "http-equiv"
 verdict "after a minute of refreshing it stops and says the link comes by mail" "status $status"
-label_of_table="the second buyer's payment"
-run_notifications "a paid checkout|evt_b1|checkout.session.completed|$paid_b|good|200|2 0"
+run_notifications "the second buyer's payment makes a grant" "a paid checkout|evt_b1|checkout.session.completed|$paid_b|good|200|3 0"
 return_jar=$work/return-cookies
 status=$(fetch "$return_url" "$work/return-after.html" -c "$return_jar")
 return_link=$(grep -oE "$bound_link_pattern" "$work/return-after.html" | head -n 1)
@@ -204,13 +205,12 @@ verdict "back from checkout after the notification, the page gives a working lin
 ### Refunds and expiry end access
 
 refund_c=$(charge pi_c9d0e1f2 true)
-label_of_table="a full refund revokes its grant, a partial one does not, and a refund before its payment leaves that grant revoked"
-run_notifications \
-    "a partial refund|evt_r0|charge.refunded|$(charge pi_a1b2c3d4 false)|good|200|2 0" \
-    "a full refund|evt_r1|charge.refunded|$(charge pi_a1b2c3d4 true)|good|200|2 1" \
-    "the refund again|evt_r1|charge.refunded|$(charge pi_a1b2c3d4 true)|good|200|2 1" \
-    "a refund before its payment|evt_r2|charge.refunded|$refund_c|good|200|2 1" \
-    "that payment, late|evt_c1|checkout.session.completed|$(session cs_test_c9d0e1f2 paid pi_c9d0e1f2 buyer-c@example.com)|good|200|3 2"
+run_notifications "a full refund revokes its grant, a partial one does not, and a refund before its payment leaves that grant revoked" \
+    "a partial refund|evt_r0|charge.refunded|$(charge pi_a1b2c3d4 false)|good|200|3 0" \
+    "a full refund|evt_r1|charge.refunded|$(charge pi_a1b2c3d4 true)|good|200|3 1" \
+    "the refund again|evt_r1|charge.refunded|$(charge pi_a1b2c3d4 true)|good|200|3 1" \
+    "a refund before its payment|evt_r2|charge.refunded|$refund_c|good|200|3 1" \
+    "that payment, late|evt_c1|checkout.session.completed|$(session cs_test_c9d0e1f2 paid pi_c9d0e1f2 buyer-c@example.com)|good|200|4 2"
 sql wordpress -e "UPDATE $grants_table SET expires = UNIX_TIMESTAMP() - 1 WHERE revoked = 0"
 # WHO|ADDRESS|COOKIES|WHAT THE PAGE SAYS
 wrong=()
