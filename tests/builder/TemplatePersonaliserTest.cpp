@@ -111,6 +111,7 @@ TEST_F(PersonaliseTemplateFileTest, FourFilesAreRequiredAndTheRestOptional) {
     optional.sort();
     EXPECT_EQ(optional,
               (QStringList{QStringLiteral("modules/admin.php"),
+                           QStringLiteral("modules/buyers.php"),
                            QStringLiteral("modules/delivery_links.php"),
                            QStringLiteral("modules/grants.php"),
                            QStringLiteral("modules/protection_check.php"),
