@@ -791,12 +791,26 @@ KEY created (created)
 			$by_ip      = $this->within_limit( 'ip', $ip, self::RESEND_PER_IP );
 			$by_address = $this->within_limit( 'email', $this->normalise_email( $email ), self::RESEND_PER_ADDRESS );
 			if ( $by_ip && $by_address ) {
-				foreach ( $this->by_email( $email ) as $grant ) {
-					if ( 'ok' === $this->state( $grant ) ) {
-						$this->renew( $grant, $email );
-						break;
-					}
-				}
+				// After the answer, which PHP-FPM and LiteSpeed can end before the mail is sent: the
+				// time the answer takes then tells a buyer's address from another's no more than
+				// its bytes do.
+				add_action(
+					'shutdown',
+					function () use ( $email ) {
+						if ( function_exists( 'fastcgi_finish_request' ) ) {
+							fastcgi_finish_request();
+						} elseif ( function_exists( 'litespeed_finish_request' ) ) {
+							litespeed_finish_request();
+						}
+						foreach ( $this->by_email( $email ) as $grant ) {
+							if ( 'ok' === $this->state( $grant ) ) {
+								$this->renew( $grant, $email );
+								break;
+							}
+						}
+					},
+					PHP_INT_MAX
+				);
 			}
 			// Without contact(), which hides the seller's address differently every time: this
 			// page is the same, byte for byte, whatever was typed.
