@@ -178,6 +178,9 @@ OSTREL_PLUGIN_NAME_9F3C2A;
 	// Payments verified with the provider make the buyers' grants.
 	$ostrel['stripe'] = ( require __DIR__ . '/modules/stripe.php' )( $ostrel, $ostrel['grants'] );
 	$ostrel['stripe']->register();
+	// The buyers' side of the grants: a lost link sent again, the seller's list, the privacy tools.
+	$ostrel['buyers'] = ( require __DIR__ . '/modules/buyers.php' )( $ostrel );
+	$ostrel['buyers']->register();
 	// Whether this host's web server really refuses the product's files.
 	$ostrel['protection'] = ( require __DIR__ . '/modules/protection_check.php' )( $ostrel, $ostrel['store'] );
 

@@ -45,6 +45,11 @@ defined( 'WP_UNINSTALL_PLUGIN' ) || exit;
 		}
 		// The buyers' grants and the notifications remembered.
 		( require __DIR__ . '/modules/grants.php' )( $ostrel )->drop();
+		// The counts of requests for a new personal link, in transients of their own for an hour.
+		foreach ( array( '_transient_', '_transient_timeout_' ) as $kind ) {
+			// phpcs:ignore WordPress.DB.DirectDatabaseQuery.DirectQuery, WordPress.DB.DirectDatabaseQuery.NoCaching -- rows of this plugin only, on its way out
+			$wpdb->query( $wpdb->prepare( "DELETE FROM {$wpdb->options} WHERE option_name LIKE %s", $wpdb->esc_like( $kind . $ostrel['resend_transient'] ) . '%' ) );
+		}
 		// Each delivery file's download count has a row of its own, named after a hash of a
 		// path that an earlier version may have listed: only a pattern finds them all.
 		// phpcs:ignore WordPress.DB.DirectDatabaseQuery.DirectQuery, WordPress.DB.DirectDatabaseQuery.NoCaching -- rows of this plugin only, on its way out

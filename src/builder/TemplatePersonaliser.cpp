@@ -20,6 +20,7 @@ const QList<TemplateFile>& PersonalisedTemplateFiles() {
         {QStringLiteral("modules/stripe.php"), false, false},
         {QStringLiteral("modules/delivery_links.php"), false, false},
         {QStringLiteral("modules/grants.php"), false, false},
+        {QStringLiteral("modules/buyers.php"), false, false},
         {QStringLiteral("modules/protection_check.php"), false, false},
         {QStringLiteral("uninstall.php"), false, false},
         // It names no Contributors: those are WordPress.org user names, which only a seller who

@@ -7,7 +7,9 @@
 //                                                     whose action ends with ACTION, with its
 //                                                     hidden fields and the given values;
 //                                                     ACTION@NAME picks, of several such forms,
-//                                                     the one whose hidden "action" is NAME
+//                                                     the one whose hidden "action" is NAME;
+//                                                     ACTION@NAME@FIELD=VALUE… also wants the
+//                                                     hidden FIELD to be VALUE
 libxml_use_internal_errors( true );
 
 function load_html( $file ) {
@@ -45,12 +47,19 @@ if ( 'refs' === $command && 3 === $argc ) {
 }
 if ( 'form' === $command && $argc >= 4 ) {
 	$xpath = load_html( $argv[2] );
-	list( $wanted, $name ) = array_pad( explode( '@', $argv[3], 2 ), 2, null );
+	$hidden = explode( '@', $argv[3] );
+	$wanted = array_shift( $hidden );
+	$hidden = $hidden ? array_merge( array( 'action=' . array_shift( $hidden ) ), $hidden ) : array();
 	foreach ( $xpath->query( '//form' ) as $form ) {
 		$action = $form->getAttribute( 'action' );
-		if ( substr( $action, -strlen( $wanted ) ) !== $wanted
-			|| ( null !== $name && 0 === $xpath->query( './/input[@name="action"][@value="' . $name . '"]', $form )->length ) ) {
+		if ( substr( $action, -strlen( $wanted ) ) !== $wanted ) {
 			continue;
+		}
+		foreach ( $hidden as $pair ) {
+			list( $name, $value ) = array_pad( explode( '=', $pair, 2 ), 2, '' );
+			if ( 0 === $xpath->query( './/input[@name="' . $name . '"][@value="' . $value . '"]', $form )->length ) {
+				continue 2;
+			}
 		}
 		$fields = array();
 		foreach ( $xpath->query( './/input[@type="hidden"]', $form ) as $input ) {

@@ -100,5 +100,5 @@ post_form() {
     local page=$1 action=$2 jar=$3 body
     shift 3
     body=$(php "$here/html-tool.php" form "$page" "$action" "$@") || return 1
-    redirect "$site/wp-admin/${action%@*}" -b "$jar" --data-binary "$body"
+    redirect "$site/wp-admin/${action%%@*}" -b "$jar" --data-binary "$body"
 }

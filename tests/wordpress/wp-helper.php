@@ -35,6 +35,9 @@
 //   protection PLUGIN_FILE           prints what the plugin's last protection check found:
 //                                    status, server, store (1 when served) and files, one
 //                                    "key<TAB>value" a line
+//   privacy export|erase KEY EMAIL   calls the personal-data exporter or eraser WordPress's
+//                                    privacy tools know as KEY, for EMAIL's first page, and
+//                                    prints its answer as JSON
 if ( $argc < 4 ) {
 	fwrite( STDERR, "usage: php wp-helper.php SITE_DIR HOST:PORT COMMAND [ARGUMENTS]\n" );
 	exit( 2 );
@@ -330,6 +333,14 @@ switch ( $command ) {
 			$value = is_array( $value ) ? implode( ' | ', $value ) : ( is_bool( $value ) ? (int) $value : $value );
 			echo $key, "\t", $value, "\n";
 		}
+		break;
+
+	case 'privacy':
+		$tools = apply_filters( 'export' === $args[0] ? 'wp_privacy_personal_data_exporters' : 'wp_privacy_personal_data_erasers', array() );
+		if ( ! isset( $tools[ $args[1] ]['callback'] ) ) {
+			fail( "no $args[0] tool $args[1], only: " . implode( ', ', array_keys( $tools ) ) );
+		}
+		echo wp_json_encode( call_user_func( $tools[ $args[1] ]['callback'], $args[2], 1 ) ), "\n";
 		break;
 
 	default:

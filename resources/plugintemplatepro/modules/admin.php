@@ -197,6 +197,8 @@ return static function ( array $ostrel ) {
 				<div class="notice notice-success"><p><?php esc_html_e( 'The download page has a new address; the old one no longer works. Give the new address to your payment provider as the return ("thank you") address now, or buyers will not reach their download.', '#prefix#' ); ?></p></div>
 			<?php elseif ( 'links' === $done ) : ?>
 				<div class="notice notice-success"><p><?php esc_html_e( 'All download links given out so far no longer work. Buyers get fresh links when they open the download page again.', '#prefix#' ); ?></p></div>
+			<?php else : ?>
+				<?php $ostrel['buyers']->notice( $done ); ?>
 			<?php endif; ?>
 			<?php foreach ( $fields as $key => $field ) : ?>
 				<?php if ( '' === trim( (string) get_option( $ostrel[ $key ], '' ) ) ) : ?>
@@ -288,6 +290,8 @@ return static function ( array $ostrel ) {
 				</table>
 				<?php $action_button( 'new_secret', __( 'Invalidate all download links', '#prefix#' ), __( 'Every download link handed out so far stops working at once. Buyers who open the download page again get fresh links.', '#prefix#' ) ); ?>
 			<?php endif; ?>
+
+			<?php $ostrel['buyers']->render(); ?>
 
 			<form method="post" action="options.php">
 				<?php settings_fields( $ostrel['option_group'] ); ?>

@@ -166,6 +166,8 @@ return ( static function ( $id ) {
 		'grant_arg'           => 'ostrel_' . $slug . '_key',
 		'grant_cookie'        => 'ostrel_' . $slug . '_key',
 		'rest_namespace'      => 'ostrel-' . $slug . '/v1',
+		// Transients counting requests for a new personal link, named after keyed hashes.
+		'resend_transient'    => $option . 'resend_',
 		'store_parent'    => 'ostrel-' . $slug,
 		'download_arg'    => 'ostrel_' . $slug . '_file',
 
