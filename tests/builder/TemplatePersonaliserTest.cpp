@@ -109,15 +109,15 @@ TEST_F(PersonaliseTemplateFileTest, FourFilesAreRequiredAndTheRestOptional) {
                                      QStringLiteral("modules/template/template.php"),
                                      QStringLiteral("plugin.php")}));
     optional.sort();
-    EXPECT_EQ(optional,
-              (QStringList{QStringLiteral("modules/admin.php"),
-                           QStringLiteral("modules/delivery_links.php"),
-                           QStringLiteral("modules/grants.php"),
-                           QStringLiteral("modules/protection_check.php"),
-                           QStringLiteral("modules/store.php"),
-                           QStringLiteral("modules/stripe.php"),
-                           QStringLiteral("modules/template/thanks.php"),
-                           QStringLiteral("readme.txt"), QStringLiteral("uninstall.php")}));
+    EXPECT_EQ(
+        optional,
+        (QStringList{
+            QStringLiteral("modules/admin.php"), QStringLiteral("modules/delivery_links.php"),
+            QStringLiteral("modules/grants.php"), QStringLiteral("modules/lemonsqueezy.php"),
+            QStringLiteral("modules/paypal.php"), QStringLiteral("modules/protection_check.php"),
+            QStringLiteral("modules/store.php"), QStringLiteral("modules/stripe.php"),
+            QStringLiteral("modules/template/thanks.php"), QStringLiteral("readme.txt"),
+            QStringLiteral("uninstall.php")}));
 }
 
 TEST_F(PersonaliseTemplateFileTest, PersonalisesEachFileInPlace) {

@@ -74,6 +74,8 @@ start_site
 . "$here/check-delivery.sh"
 # shellcheck source=check-grants.sh
 . "$here/check-grants.sh"
+# shellcheck source=check-providers.sh
+. "$here/check-providers.sh"
 # shellcheck source=check-site.sh
 . "$here/check-site.sh"
 # shellcheck source=check-lifecycle.sh
