@@ -181,6 +181,10 @@ OSTREL_PLUGIN_NAME_9F3C2A;
 	// The buyers' side of the grants: a lost link sent again, the seller's list, the privacy tools.
 	$ostrel['buyers'] = ( require __DIR__ . '/modules/buyers.php' )( $ostrel );
 	$ostrel['buyers']->register();
+	$ostrel['paypal'] = ( require __DIR__ . '/modules/paypal.php' )( $ostrel, $ostrel['grants'] );
+	$ostrel['paypal']->register();
+	$ostrel['lemonsqueezy'] = ( require __DIR__ . '/modules/lemonsqueezy.php' )( $ostrel, $ostrel['grants'] );
+	$ostrel['lemonsqueezy']->register();
 	// Whether this host's web server really refuses the product's files.
 	$ostrel['protection'] = ( require __DIR__ . '/modules/protection_check.php' )( $ostrel, $ostrel['store'] );
 
@@ -250,6 +254,8 @@ OSTREL_PLUGIN_NAME_9F3C2A;
 			);
 			$ostrel['grants']->register_settings();
 			$ostrel['stripe']->register_settings();
+			$ostrel['paypal']->register_settings();
+			$ostrel['lemonsqueezy']->register_settings();
 		}
 	);
 
@@ -263,6 +269,8 @@ OSTREL_PLUGIN_NAME_9F3C2A;
 		$ostrel['store']->ensure();
 		$ostrel['store']->sweep();
 		$ostrel['grants']->ensure();
+		$ostrel['paypal']->ensure_options();
+		$ostrel['lemonsqueezy']->ensure_options();
 		if ( is_multisite() && ms_is_switched() ) {
 			delete_option( 'rewrite_rules' ); // that site makes them anew on its next request
 		} else {

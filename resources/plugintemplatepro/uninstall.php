@@ -37,6 +37,13 @@ defined( 'WP_UNINSTALL_PLUGIN' ) || exit;
 			'mail_body_option',
 			'stripe_secret_option',
 			'stripe_last_option',
+			'paypal_email_option',
+			'paypal_sandbox_option',
+			'paypal_price_option',
+			'paypal_currency_option',
+			'paypal_last_option',
+			'lemonsqueezy_secret_option',
+			'lemonsqueezy_last_option',
 			'grants_key_option',
 			'grants_schema_option',
 		);

@@ -18,6 +18,8 @@ const QList<TemplateFile>& PersonalisedTemplateFiles() {
         {QStringLiteral("modules/admin.php"), false, false},
         {QStringLiteral("modules/store.php"), false, false},
         {QStringLiteral("modules/stripe.php"), false, false},
+        {QStringLiteral("modules/paypal.php"), false, false},
+        {QStringLiteral("modules/lemonsqueezy.php"), false, false},
         {QStringLiteral("modules/delivery_links.php"), false, false},
         {QStringLiteral("modules/grants.php"), false, false},
         {QStringLiteral("modules/buyers.php"), false, false},

@@ -114,6 +114,7 @@ TEST_F(PersonaliseTemplateFileTest, FourFilesAreRequiredAndTheRestOptional) {
         (QStringList{
             QStringLiteral("modules/admin.php"), QStringLiteral("modules/buyers.php"),
             QStringLiteral("modules/delivery_links.php"), QStringLiteral("modules/grants.php"),
+            QStringLiteral("modules/lemonsqueezy.php"), QStringLiteral("modules/paypal.php"),
             QStringLiteral("modules/protection_check.php"), QStringLiteral("modules/store.php"),
             QStringLiteral("modules/stripe.php"), QStringLiteral("modules/template/thanks.php"),
             QStringLiteral("readme.txt"), QStringLiteral("uninstall.php")}));

@@ -76,6 +76,8 @@ start_site
 . "$here/check-grants.sh"
 # shellcheck source=check-buyers.sh
 . "$here/check-buyers.sh"
+# shellcheck source=check-providers.sh
+. "$here/check-providers.sh"
 # shellcheck source=check-site.sh
 . "$here/check-site.sh"
 # shellcheck source=check-lifecycle.sh

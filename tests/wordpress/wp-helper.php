@@ -28,6 +28,7 @@
 //   post-type-label POST_TYPE        prints the post type's plural label
 //   set-tags PLUGIN_FILE FRONT BACK  saves the files FRONT and BACK as the plugin's tag HTML
 //   get-option NAME
+//   set-option NAME [VALUE]          sets the option, not autoloaded, or deletes it without VALUE
 //   uninstall PLUGIN_FILE            deactivates and deletes the plugin
 //   leftovers TEXT POST_TYPE [ID]…   prints options named with TEXT (or whose value mentions
 //                                    POST_TYPE), the tables of the plugin whose identifier is
@@ -283,6 +284,14 @@ switch ( $command ) {
 
 	case 'get-option':
 		echo get_option( $args[0], '' );
+		break;
+
+	case 'set-option':
+		if ( isset( $args[1] ) ) {
+			update_option( $args[0], $args[1], false );
+		} else {
+			delete_option( $args[0] );
+		}
 		break;
 
 	case 'uninstall':

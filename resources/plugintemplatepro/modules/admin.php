@@ -48,9 +48,104 @@ return static function ( array $ostrel ) {
 		<?php
 	};
 
+	// When a provider's last genuine notification arrived, or what to do to get one.
+	$last_notification = static function ( $last, $none ) {
+		if ( $last ) {
+			/* translators: %s: a date and time. */
+			echo esc_html( sprintf( __( 'The last genuine notification arrived on %s.', '#prefix#' ), wp_date( get_option( 'date_format' ) . ' ' . get_option( 'time_format' ), $last ) ) );
+		} else {
+			echo esc_html( $none );
+		}
+	};
+
+	// Where PayPal and Lemon Squeezy report payments, after Stripe. Inside the settings form.
+	$other_providers = static function () use ( $ostrel, $last_notification ) {
+		$paypal = $ostrel['paypal'];
+		$lemon  = $ostrel['lemonsqueezy'];
+		// Made here, before the form can first save them, so they are never autoloaded.
+		$paypal->ensure_options();
+		$lemon->ensure_options();
+		$masked = $lemon->masked_secret();
+		?>
+		<h3><?php esc_html_e( 'PayPal', '#prefix#' ); ?></h3>
+		<table class="form-table ostrel-paypal" role="presentation">
+			<tr>
+				<th scope="row"><?php esc_html_e( 'Notification URL', '#prefix#' ); ?></th>
+				<td>
+					<code class="ostrel-paypal-url"><?php echo esc_html( $paypal->url() ); ?></code>
+					<p class="description"><?php esc_html_e( 'In your PayPal business account, under Account Settings, Notifications, Instant payment notifications, turn IPN messages on with this address as the notification URL (or give your buttons this address as notify_url).', '#prefix#' ); ?></p>
+					<p class="description"><?php esc_html_e( 'So that buyers see their download at once: under Website payments, Website preferences, turn Auto return on with the download page\'s address as the return URL, and turn Payment data transfer on; PayPal then adds the transaction (tx) to the address.', '#prefix#' ); ?></p>
+				</td>
+			</tr>
+			<tr>
+				<th scope="row"><label for="<?php echo esc_attr( $ostrel['paypal_email_option'] ); ?>"><?php esc_html_e( 'Your PayPal address', '#prefix#' ); ?></label></th>
+				<td>
+					<input type="email" class="regular-text" id="<?php echo esc_attr( $ostrel['paypal_email_option'] ); ?>" name="<?php echo esc_attr( $ostrel['paypal_email_option'] ); ?>" value="<?php echo esc_attr( $paypal->email() ); ?>">
+					<p class="description"><?php esc_html_e( 'The primary e-mail address of the PayPal account that gets paid. Only payments to it count. Empty turns PayPal off.', '#prefix#' ); ?></p>
+					<input type="hidden" name="<?php echo esc_attr( $ostrel['paypal_sandbox_option'] ); ?>" value="0">
+					<label><input type="checkbox" name="<?php echo esc_attr( $ostrel['paypal_sandbox_option'] ); ?>" value="1" <?php checked( $paypal->sandbox() ); ?>> <?php esc_html_e( 'Sandbox: the account is one of PayPal\'s test accounts (untick it before you sell)', '#prefix#' ); ?></label>
+				</td>
+			</tr>
+			<tr>
+				<th scope="row"><label for="<?php echo esc_attr( $ostrel['paypal_price_option'] ); ?>"><?php esc_html_e( 'Price', '#prefix#' ); ?></label></th>
+				<td>
+					<input type="text" inputmode="decimal" class="small-text" id="<?php echo esc_attr( $ostrel['paypal_price_option'] ); ?>" name="<?php echo esc_attr( $ostrel['paypal_price_option'] ); ?>" value="<?php echo esc_attr( $paypal->price() ); ?>" placeholder="19.00">
+					<input type="text" class="small-text" maxlength="3" aria-label="<?php esc_attr_e( 'Currency', '#prefix#' ); ?>" id="<?php echo esc_attr( $ostrel['paypal_currency_option'] ); ?>" name="<?php echo esc_attr( $ostrel['paypal_currency_option'] ); ?>" value="<?php echo esc_attr( $paypal->currency() ); ?>" placeholder="EUR">
+					<p class="description"><?php esc_html_e( 'Optional, and recommended: anyone can change the amount of a PayPal button, so with a price set, a payment of less than it in all or in another currency gives no access, and a refund of less than it leaves the access standing.', '#prefix#' ); ?></p>
+				</td>
+			</tr>
+			<tr>
+				<th scope="row"><?php esc_html_e( 'Last notification', '#prefix#' ); ?></th>
+				<td class="ostrel-paypal-last"><?php $last_notification( $paypal->last_seen(), __( 'No notification PayPal confirmed has arrived yet. Send one with the IPN simulator of PayPal\'s developer site (with Sandbox ticked) to check the setup.', '#prefix#' ) ); ?></td>
+			</tr>
+		</table>
+
+		<h3><?php esc_html_e( 'Lemon Squeezy', '#prefix#' ); ?></h3>
+		<table class="form-table ostrel-lemonsqueezy" role="presentation">
+			<tr>
+				<th scope="row"><?php esc_html_e( 'Callback URL', '#prefix#' ); ?></th>
+				<td>
+					<code class="ostrel-lemonsqueezy-url"><?php echo esc_html( $lemon->url() ); ?></code>
+					<p class="description"><?php esc_html_e( 'In Lemon Squeezy, under Settings, Webhooks, add a webhook with this address.', '#prefix#' ); ?></p>
+				</td>
+			</tr>
+			<tr>
+				<th scope="row"><?php esc_html_e( 'Events to send', '#prefix#' ); ?></th>
+				<td>
+					<code><?php echo esc_html( implode( ', ', $lemon->events() ) ); ?></code>
+					<p class="description"><?php esc_html_e( 'So that buyers see their download at once: in your product\'s settings, set the button link of the confirmation modal and of the receipt to the download page\'s address followed by ?order_identifier=[order_identifier].', '#prefix#' ); ?></p>
+				</td>
+			</tr>
+			<tr>
+				<th scope="row"><label for="<?php echo esc_attr( $ostrel['lemonsqueezy_secret_option'] ); ?>"><?php esc_html_e( 'Signing secret', '#prefix#' ); ?></label></th>
+				<td>
+					<input type="password" class="regular-text code" autocomplete="off" id="<?php echo esc_attr( $ostrel['lemonsqueezy_secret_option'] ); ?>" name="<?php echo esc_attr( $ostrel['lemonsqueezy_secret_option'] ); ?>" value="">
+					<p class="description">
+						<?php if ( '' === $masked ) : ?>
+							<?php
+							/* translators: %s: a random secret, made for the seller to use. */
+							echo esc_html( sprintf( __( 'Not set. Choose a secret of 16 to 40 characters and enter it here and as the webhook\'s signing secret in Lemon Squeezy; this random one will do: %s', '#prefix#' ), $lemon->suggestion() ) );
+							?>
+						<?php else : ?>
+							<?php
+							/* translators: %s: the end of the saved secret, such as "…a1b2". */
+							echo esc_html( sprintf( __( 'Saved: %s. Leave empty to keep it, or enter a new one to replace it.', '#prefix#' ), $masked ) );
+							?>
+						<?php endif; ?>
+					</p>
+				</td>
+			</tr>
+			<tr>
+				<th scope="row"><?php esc_html_e( 'Last notification', '#prefix#' ); ?></th>
+				<td class="ostrel-lemonsqueezy-last"><?php $last_notification( $lemon->last_seen(), __( 'No correctly signed notification has arrived yet. Buy in Lemon Squeezy\'s test mode, or resend an order from the webhook\'s page there, to check the setup.', '#prefix#' ) ); ?></td>
+			</tr>
+		</table>
+		<?php
+	};
+
 	// Who gets the product, the buyers' terms and mail, and where Stripe reports payments. Inside
 	// the settings form.
-	$buyers_settings = static function () use ( $ostrel ) {
+	$buyers_settings = static function () use ( $ostrel, $other_providers ) {
 		$grants  = $ostrel['grants'];
 		$stripe  = $ostrel['stripe'];
 		$access  = $grants->buyers_only() ? 'buyers' : 'anyone';
@@ -68,8 +163,8 @@ return static function ( array $ostrel ) {
 		$masked  = $stripe->masked_secret();
 		?>
 		<h2 id="ostrel-access"><?php esc_html_e( 'Who gets the product', '#prefix#' ); ?></h2>
-		<?php if ( 'buyers' === $access && '' === $masked ) : ?>
-			<div class="notice notice-error inline ostrel-no-provider"><p><?php esc_html_e( 'Only verified buyers get the product, but no payment provider is set up: nobody can get access. Set up Stripe below.', '#prefix#' ); ?></p></div>
+		<?php if ( 'buyers' === $access && '' === $masked && ! $ostrel['paypal']->ready() && ! $ostrel['lemonsqueezy']->ready() ) : ?>
+			<div class="notice notice-error inline ostrel-no-provider"><p><?php esc_html_e( 'Only verified buyers get the product, but no payment provider is set up: nobody can get access. Set up Stripe, PayPal or Lemon Squeezy below.', '#prefix#' ); ?></p></div>
 		<?php endif; ?>
 		<table class="form-table" role="presentation">
 			<tr>
@@ -154,6 +249,7 @@ return static function ( array $ostrel ) {
 			</tr>
 		</table>
 		<?php
+		$other_providers();
 	};
 
 	$render = static function () use ( $ostrel, $action_button, $public_notice, $buyers_settings ) {
@@ -171,7 +267,7 @@ return static function ( array $ostrel ) {
 			'download_option' => array(
 				__( 'Download page', '#prefix#' ),
 				$ostrel['grants']->buyers_only()
-					? __( 'Only verified buyers get the product here: a visitor needs the personal link from their e-mail, or to come back from Stripe\'s checkout.', '#prefix#' )
+					? __( 'Only verified buyers get the product here: a visitor needs the personal link from their e-mail, or to come back from the payment provider\'s checkout.', '#prefix#' )
 					: __( 'Give this address to your payment provider or autoresponder as the page buyers go to after paying or signing up. Keep it private: anyone who has it can download.', '#prefix#' ),
 			),
 		);

@@ -167,7 +167,17 @@ return ( static function ( $id ) {
 		'grant_cookie'        => 'ostrel_' . $slug . '_key',
 		'rest_namespace'      => 'ostrel-' . $slug . '/v1',
 		// Transients counting requests for a new personal link, named after keyed hashes.
-		'resend_transient'    => $option . 'resend_',
+		'resend_transient'           => $option . 'resend_',
+		// PayPal's and Lemon Squeezy's notifications: the seller's PayPal address, whether it is
+		// PayPal's sandbox, the price and currency a payment must reach, the webhook's secret, and
+		// when the last genuine notification of each arrived.
+		'paypal_email_option'        => $option . 'paypal_email',
+		'paypal_sandbox_option'      => $option . 'paypal_sandbox',
+		'paypal_price_option'        => $option . 'paypal_price',
+		'paypal_currency_option'     => $option . 'paypal_currency',
+		'paypal_last_option'         => $option . 'paypal_last',
+		'lemonsqueezy_secret_option' => $option . 'lemonsqueezy_secret',
+		'lemonsqueezy_last_option'   => $option . 'lemonsqueezy_last',
 		'store_parent'    => 'ostrel-' . $slug,
 		'download_arg'    => 'ostrel_' . $slug . '_file',
 

@@ -417,6 +417,19 @@ KEY created (created)
 				$token = $this->claim_return( $grant );
 				$grant = '' === $token ? null : $grant;
 			}
+			foreach ( $grant ? array() : $this->other_returns() as $provider => $return ) {
+				list( $name, $pattern, $value ) = $return;
+				if ( ! preg_match( $pattern, $value ) ) {
+					continue;
+				}
+				$grant = $this->by_order( $provider, $value );
+				if ( ! $grant ) {
+					$this->pending_page( $value, $tries, $name );
+				}
+				$token = $this->claim_return( $grant );
+				$grant = '' === $token ? null : $grant;
+				break;
+			}
 			if ( ! $grant ) {
 				$grant = $this->by_token( $kept );
 				$token = '';
@@ -432,6 +445,24 @@ KEY created (created)
 				$this->set_cookie( $token, $grant );
 			}
 			return $grant->id;
+		}
+
+		/**
+		 * What the returns from PayPal's and Lemon Squeezy's checkouts carry, by provider: the
+		 * argument's name, the shape of its value and its value. PayPal names the transaction
+		 * ("tx", when Payment Data Transfer is on), Lemon Squeezy the order's identifier, as the
+		 * seller's button link puts it.
+		 */
+		private function other_returns() {
+			// As in download_gate(): the order's id itself is the proof, within a day of the payment.
+			// phpcs:disable WordPress.Security.NonceVerification.Recommended
+			$tx    = isset( $_GET['tx'] ) && is_string( $_GET['tx'] ) ? strtoupper( sanitize_text_field( wp_unslash( $_GET['tx'] ) ) ) : '';
+			$order = isset( $_GET['order_identifier'] ) && is_string( $_GET['order_identifier'] ) ? strtolower( sanitize_text_field( wp_unslash( $_GET['order_identifier'] ) ) ) : '';
+			// phpcs:enable WordPress.Security.NonceVerification.Recommended
+			return array(
+				'paypal'       => array( 'tx', '/^[A-Z0-9]{10,32}$/', $tx ),
+				'lemonsqueezy' => array( 'order_identifier', '/^[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12}$/', $order ),
+			);
 		}
 
 		/**
@@ -476,7 +507,7 @@ KEY created (created)
 			) . '</p>';
 		}
 
-		private function pending_page( $session, $tries ) {
+		private function pending_page( $session, $tries, $name = 'session_id' ) {
 			if ( $tries >= self::WAIT_TRIES ) {
 				$this->page(
 					200,
@@ -486,7 +517,7 @@ KEY created (created)
 			}
 			$again = add_query_arg(
 				array(
-					'session_id'                           => rawurlencode( $session ),
+					$name                                  => rawurlencode( $session ),
 					$this->ostrel['grant_arg'] . '_wait' => $tries + 1,
 				),
 				get_permalink( (int) get_option( $this->ostrel['download_option'] ) )
