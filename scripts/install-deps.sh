@@ -10,7 +10,7 @@ packages=(
     p7zip-full
     wordpress wordpress-theme-twentytwentythree mariadb-server apache2 libapache2-mod-php
     nginx php-fpm
-    php-cli php-mysql php-xml php-zip php-mbstring php-gd curl unzip chromium python3-aiosmtpd
+    php-cli php-mysql php-xml php-zip php-mbstring php-gd curl unzip chromium python3-aiosmtpd python3-stripe
     fonts-dejavu-core fonts-liberation2
     dpkg-dev file lintian desktop-file-utils appstream
 )

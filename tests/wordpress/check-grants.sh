@@ -1,8 +1,8 @@
 # Only verified buyers get the product: the seller sets Stripe up as the README says, Stripe's
-# notifications (signed here as Stripe signs them) make and revoke grants, the buyer's mail is
-# caught by a real SMTP server and its link followed, and the download page's address alone
-# gives nothing. Sourced by run-wordpress-test.sh after check-delivery.sh; the plugin serves
-# anyone again at the end.
+# notifications (signed here as Stripe signs them, the signer checked against python3-stripe)
+# make and revoke grants, the buyer's mail is caught by a real SMTP server and its link followed,
+# and the download page's address alone gives nothing. Sourced by run-wordpress-test.sh after
+# check-delivery.sh; the plugin serves anyone again at the end.
 
 grant_arg=$(field grant_arg <"${keys[$id_a]}")
 grants_table=wp_$(field grants_table <"${keys[$id_a]}")
@@ -90,19 +90,40 @@ verdict "a link signed for no buyer gives no file" "status $status"
 
 ### Stripe's notifications
 
+# signature TIME BODY SECRET: the hex HMAC-SHA256 of "TIME.BODY", as Stripe signs.
+signature() { php -r 'echo hash_hmac("sha256", $argv[1] . "." . $argv[2], $argv[3]);' "$@"; }
 # stripe_post EVENT_ID TYPE OBJECT_JSON SIGNING: posts an event, signed "good", "bad", "stale"
 # (ten minutes old) or "none"; prints the status.
 stripe_post() {
-    local body time signature
+    local body time signed
     body="{\"id\":\"$1\",\"object\":\"event\",\"type\":\"$2\",\"data\":{\"object\":$3}}"
     time=$(date +%s)
     [ "$4" = stale ] && time=$((time - 600))
-    signature=$(php -r 'echo hash_hmac("sha256", $argv[1] . "." . $argv[2], $argv[3]);' "$time" "$body" "$stripe_secret")
-    [ "$4" = bad ] && signature=$(php -r 'echo hash_hmac("sha256", $argv[1] . "." . $argv[2], "whsec_other");' "$time" "$body")
-    local header=(-H "Stripe-Signature: t=$time,v1=$(printf '%064d' 0),v1=$signature")
+    signed=$(signature "$time" "$body" "$stripe_secret")
+    [ "$4" = bad ] && signed=$(signature "$time" "$body" whsec_other)
+    # Two v1 values, as while a secret is rolled: one of them matching is enough.
+    local header=(-H "Stripe-Signature: t=$time,v1=$(printf '%064d' 0),v1=$signed")
     [ "$4" = none ] && header=()
     fetch "$stripe_url" "$work/stripe-answer" -H 'Content-Type: application/json' "${header[@]}" --data-binary "$body"
 }
+# The test signs as Stripe's own library checks: python3-stripe's verify_header accepts the
+# header for its body and secret, and refuses it for a changed body or another secret.
+now=$(date +%s)
+cross_body='{"id":"evt_cross","object":"event","type":"ping"}'
+cross_header="t=$now,v1=$(signature "$now" "$cross_body" "$stripe_secret")"
+/usr/bin/python3 - "$cross_body" "$cross_header" "$stripe_secret" <<'PY'
+import sys, stripe
+body, header, secret = sys.argv[1:]
+stripe.WebhookSignature.verify_header(body, header, secret, 300)
+for other_body, other_secret in ((body + " ", secret), (body, "whsec_other")):
+    try:
+        stripe.WebhookSignature.verify_header(other_body, header, other_secret, 300)
+        sys.exit(1)
+    except stripe.error.SignatureVerificationError:
+        pass
+PY
+verdict "python3-stripe's WebhookSignature accepts the test's signature, and refuses it for another body or secret"
+
 # session ID PAYMENT_STATUS PAYMENT_INTENT EMAIL: a Checkout Session as Stripe sends it.
 session() {
     echo "{\"id\":\"$1\",\"object\":\"checkout.session\",\"mode\":\"payment\",\"payment_status\":\"$2\",\"payment_intent\":\"$3\",\"customer_details\":{\"email\":\"$4\",\"name\":\"A Buyer\"}}"

@@ -59,7 +59,9 @@ for tool in php mariadbd mariadb-install-db mariadb curl unzip apache2 chromium;
     command -v "$tool" >/dev/null || abort "tool $tool is installed (scripts/install-deps.sh)"
 done
 php -r 'exit(function_exists("imagecreatefrompng") ? 0 : 1);' || abort "php-gd is installed (scripts/install-deps.sh)"
-/usr/bin/python3 -c 'import aiosmtpd' 2>/dev/null || abort "python3-aiosmtpd is installed (scripts/install-deps.sh)"
+for module in aiosmtpd stripe; do
+    /usr/bin/python3 -c "import $module" 2>/dev/null || abort "python3-$module is installed (scripts/install-deps.sh)"
+done
 [ -f "$wordpress/wp-includes/version.php" ] ||
     abort "WordPress is in $wordpress (Debian's wordpress package, or scripts/install-deps.sh for the newest)"
 echo "WordPress $(php -r 'include $argv[1]; echo $wp_version;' "$wordpress/wp-includes/version.php") from $wordpress"
