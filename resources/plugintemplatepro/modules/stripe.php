@@ -161,7 +161,9 @@ return static function ( array $ostrel, $grants ) {
 				if ( '' === $payment || empty( $object['refunded'] ) ) {
 					return $this->answer( 'ignored' );
 				}
-				if ( null === $this->grants->revoke_payment( 'stripe', $payment ) ) {
+				// null: the store failed; false: the update failed. Either way Stripe sends it again.
+				$revoked = $this->grants->revoke_payment( 'stripe', $payment );
+				if ( null === $revoked || false === $revoked ) {
 					$this->grants->forget( $name );
 					return $this->failed();
 				}
