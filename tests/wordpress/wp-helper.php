@@ -21,6 +21,8 @@
 //   sign-link PLUGIN_FILE NUMBER EXPIRES
 //                                    prints a download link to delivery file NUMBER, signed by
 //                                    the plugin itself, that expires at EXPIRES (Unix time)
+//   grant PLUGIN_FILE ORDER EMAIL    makes a Stripe grant for ORDER through the plugin's grants
+//                                    module and prints the buyer's personal key, sending no mail
 //   adjacent POST_ID                 prints the numbers of the posts before and after it
 //   add-user LOGIN PASSWORD ROLE
 //   add-post LOGIN STATUS FILE       adds a post by LOGIN with FILE's content and prints its number
@@ -200,6 +202,26 @@ switch ( $command ) {
 		$keys  = plugin_keys( $args[0] );
 		$links = plugin_module( $args[0], 'delivery_links', $keys, plugin_module( $args[0], 'store', $keys ) );
 		echo $links->link( (int) $args[1], (int) $args[2] ), "\n";
+		break;
+
+	case 'grant':
+		$keys = plugin_keys( $args[0] );
+		$mail = '';
+		// The key goes out only in the buyer's mail: catch it there.
+		add_filter(
+			'pre_wp_mail',
+			static function ( $sent, $atts ) use ( &$mail ) {
+				$mail = $atts['message'];
+				return true;
+			},
+			10,
+			2
+		);
+		$made = plugin_module( $args[0], 'grants', $keys )->grant( 'stripe', $args[1], 'pi_' . $args[1], $args[2], 'Product' );
+		if ( 'created' !== $made || ! preg_match( '/[?&]' . preg_quote( $keys['grant_arg'], '/' ) . '=([0-9a-f]{64})/', $mail, $m ) ) {
+			fail( 'no grant made: ' . var_export( $made, true ) );
+		}
+		echo $m[1], "\n";
 		break;
 
 	case 'adjacent':
