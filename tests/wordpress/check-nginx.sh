@@ -27,7 +27,7 @@ check "activation's self-test finds the store reachable, served by nginx" \
 # The odd file cannot go private again (a newer version uploaded while the store was read-only),
 # so it is served from the plugin's folder too.
 ng_store=$(field store_dir <"$work/ng-keys")
-ng_packed=$(sed -n "s/^return '\(product-[a-z0-9]*\)';$/\1/p" "$ng_dir/wp-content/plugins/$id_a/modules/delivery_folder.php")
+ng_packed=$(packed_folder "$id_a" "$ng_dir/wp-content/plugins")
 ng_template=$ng_dir/wp-content/plugins/$id_a/modules/$ng_packed
 odd_url=$(php -r 'echo implode("/", array_map("rawurlencode", explode("/", $argv[1])));' "$odd")
 chmod 444 "$ng_store/files/$odd" && chmod 555 "$(dirname "$ng_store/files/$odd")"

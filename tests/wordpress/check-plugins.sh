@@ -93,8 +93,9 @@ expect_none "get_plugin_data() returns the typed name, URI, description, version
 # and keeps no copy of the download page.
 # ADDRESS|FILE WHOSE BYTES IT MUST NOT ANSWER WITH (a listing must not name the packed folder)
 url_path() { php -r 'echo implode("/", array_map("rawurlencode", explode("/", $argv[1])));' "$1"; }
-# packed_folder ID: the folder of modules the plugin's archive packed the product's files in.
-packed_folder() { sed -n "s/^return '\(product-[a-z0-9]\{32\}\)';$/\1/p" "$plugins_dir/$1/modules/delivery_folder.php"; }
+# packed_folder ID [PLUGINS_DIR]: the folder of modules the plugin's archive packed the product's
+# files in.
+packed_folder() { sed -n "s/^return '\(product-[a-z0-9]\{32\}\)';$/\1/p" "${2:-$plugins_dir}/$1/modules/delivery_folder.php"; }
 packed_a=$(packed_folder "$id_a")
 unpacked=("$plugins_url/$id_a/modules/template/$product|$sample/$product"
     "$plugins_url/$id_a/modules/template/download.html|$sample/download.html"

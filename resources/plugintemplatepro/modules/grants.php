@@ -45,6 +45,34 @@ return static function ( array $ostrel ) {
 			return $this->linking;
 		}
 
+		/**
+		 * The route a payment provider posts its notifications to, under the plugin's namespace.
+		 * Providers log into no account here: each callback checks the notification (its
+		 * signature, or the provider's own answer about it) before anything changes, and that is
+		 * what admits it.
+		 */
+		public function add_route( $name, $callback ) {
+			add_action(
+				'rest_api_init',
+				function () use ( $name, $callback ) {
+					register_rest_route(
+						$this->ostrel['rest_namespace'],
+						'/' . $name,
+						array(
+							'methods'             => 'POST',
+							'callback'            => $callback,
+							'permission_callback' => '__return_true',
+						)
+					);
+				}
+			);
+		}
+
+		/** The address of a provider's route, which the seller gives the provider. */
+		public function route_url( $name ) {
+			return rest_url( $this->ostrel['rest_namespace'] . '/' . $name );
+		}
+
 		private function table( $key ) {
 			global $wpdb;
 			return $wpdb->prefix . $this->ostrel[ $key ];

@@ -21,27 +21,12 @@ return static function ( array $ostrel, $grants ) {
 		}
 
 		public function register() {
-			add_action(
-				'rest_api_init',
-				function () {
-					register_rest_route(
-						$this->ostrel['rest_namespace'],
-						'/lemonsqueezy',
-						array(
-							'methods'             => 'POST',
-							'callback'            => array( $this, 'receive' ),
-							// Lemon Squeezy logs into no account here: the signature over the body,
-							// checked before anything else in receive(), is what admits it.
-							'permission_callback' => '__return_true',
-						)
-					);
-				}
-			);
+			$this->grants->add_route( 'lemonsqueezy', array( $this, 'receive' ) );
 		}
 
 		/** The address the seller gives Lemon Squeezy as the webhook's callback URL. */
 		public function url() {
-			return rest_url( $this->ostrel['rest_namespace'] . '/lemonsqueezy' );
+			return $this->grants->route_url( 'lemonsqueezy' );
 		}
 
 		public function events() {

@@ -25,22 +25,7 @@ return static function ( array $ostrel, $grants ) {
 		}
 
 		public function register() {
-			add_action(
-				'rest_api_init',
-				function () {
-					register_rest_route(
-						$this->ostrel['rest_namespace'],
-						'/paypal',
-						array(
-							'methods'             => 'POST',
-							'callback'            => array( $this, 'receive' ),
-							// PayPal logs into no account here: PayPal's own answer about the
-							// message, asked for in receive() before anything changes, admits it.
-							'permission_callback' => '__return_true',
-						)
-					);
-				}
-			);
+			$this->grants->add_route( 'paypal', array( $this, 'receive' ) );
 			// PayPal wants a plain 200, nothing more.
 			add_filter(
 				'rest_pre_serve_request',
@@ -59,7 +44,7 @@ return static function ( array $ostrel, $grants ) {
 
 		/** The address the seller gives PayPal as the notification URL. */
 		public function url() {
-			return rest_url( $this->ostrel['rest_namespace'] . '/paypal' );
+			return $this->grants->route_url( 'paypal' );
 		}
 
 		/** The seller's PayPal address, or '' when PayPal is not set up. */

@@ -10,6 +10,8 @@ return static function ( array $ostrel ) {
 		private $ostrel;
 		/** @var WP_Filesystem_Direct|null */
 		private $fs;
+		/** @var string|null */
+		private $packed;
 
 		public function __construct( array $ostrel ) {
 			$this->ostrel = $ostrel;
@@ -107,9 +109,13 @@ return static function ( array $ostrel ) {
 		 * can guess, as no rules for the web server may come in the archive.
 		 */
 		private function packed_folder() {
-			$file   = __DIR__ . '/delivery_folder.php';
-			$folder = is_file( $file ) ? require $file : '';
-			return is_string( $folder ) && preg_match( '/^product-[a-z0-9]{32}$/', $folder ) ? $folder : 'template';
+			// Asked for each file on every request's sweep: read once a sweep (see sweep()).
+			if ( null === $this->packed ) {
+				$file         = __DIR__ . '/delivery_folder.php';
+				$folder       = is_file( $file ) ? require $file : '';
+				$this->packed = is_string( $folder ) && preg_match( '/^product-[a-z0-9]{32}$/', $folder ) ? $folder : 'template';
+			}
+			return $this->packed;
 		}
 
 		/** Where the build put something the store keeps, by the kind of thing it is. */
@@ -140,6 +146,9 @@ return static function ( array $ostrel ) {
 		 * uploaded over this one. Cheap when there is nothing to move.
 		 */
 		public function sweep() {
+			// Read afresh: a newer version uploaded during this request packs its files elsewhere.
+			$this->packed = null;
+
 			$found = array();
 			foreach ( $this->kept() as $kind => $paths ) {
 				foreach ( $paths as $path ) {

@@ -20,27 +20,12 @@ return static function ( array $ostrel, $grants ) {
 		}
 
 		public function register() {
-			add_action(
-				'rest_api_init',
-				function () {
-					register_rest_route(
-						$this->ostrel['rest_namespace'],
-						'/stripe',
-						array(
-							'methods'             => 'POST',
-							'callback'            => array( $this, 'receive' ),
-							// Stripe's servers log into no account here: the signature over the
-							// body, checked before anything else in receive(), is what admits them.
-							'permission_callback' => '__return_true',
-						)
-					);
-				}
-			);
+			$this->grants->add_route( 'stripe', array( $this, 'receive' ) );
 		}
 
 		/** The address the seller gives Stripe. */
 		public function url() {
-			return rest_url( $this->ostrel['rest_namespace'] . '/stripe' );
+			return $this->grants->route_url( 'stripe' );
 		}
 
 		public function events() {
